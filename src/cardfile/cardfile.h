@@ -1,0 +1,77 @@
+// The card file reader: recognises the two variants of the CRD format and
+// prints a listing of every card, its heading, index line and text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// Variant of the format, told by the file's first three bytes.
+enum card_file_variant : int {
+    VARIANT_RRG = 0,  // signature "RRG"
+    VARIANT_MGC = 1,  // signature "MGC"
+};
+
+// Outcome of listing one card file.
+enum card_file_result : int {
+    CARD_FILE_OK = 0,
+    CARD_FILE_OPEN_FAILED = -1,    // could not be opened, or a read failed
+    CARD_FILE_BAD_SIGNATURE = -2,  // neither "RRG" nor "MGC"
+};
+
+// Slot value in card_offsets for an index entry that has no body to read.
+constexpr std::int32_t NO_CARD_BODY = -1;
+
+// Header. "RRG": signature, 4 bytes not interpreted, signed 16-bit card count.
+// "MGC": signature, signed 16-bit card count. The index entries follow at once.
+constexpr std::size_t SIGNATURE_SIZE = 3;
+constexpr std::size_t RRG_HEADER_REST_SIZE = 6;  // read as one block after the signature
+constexpr std::size_t RRG_COUNT_AT = 4;          // within that block (file offset 7)
+constexpr std::size_t CARD_COUNT_SIZE = 2;
+
+// Index entry, the same in both variants.
+constexpr std::size_t INDEX_ENTRY_SIZE = 52;
+constexpr std::size_t INDEX_BODY_OFFSET_AT = 6;  // 32-bit absolute offset; 0: no body
+constexpr std::size_t INDEX_FLAG_AT = 10;        // 1 byte; listed only when 0
+constexpr std::size_t INDEX_TEXT_AT = 11;        // the index line, NUL-terminated
+constexpr std::size_t INDEX_TEXT_SIZE = 41;      // 40 characters and the NUL
+
+// "MGC" body: unsigned 16-bit graphic block length G, then G + 10 bytes of
+// graphic block when G is not 0, then unsigned 16-bit text length L and L bytes.
+constexpr std::size_t GRAPHIC_LENGTH_SIZE = 2;
+constexpr long GRAPHIC_BLOCK_EXTRA = 10;
+constexpr std::size_t TEXT_LENGTH_SIZE = 2;
+
+// "RRG" body: unsigned 16-bit object flag; when 0, unsigned 16-bit text
+// length L and L bytes of text; otherwise four 32-bit object fields.
+constexpr std::size_t OBJECT_FLAG_SIZE = 2;
+constexpr std::size_t OBJECT_FIELDS_SIZE = 16;
+constexpr std::size_t OBJECT_UID_AT = 0;
+constexpr std::size_t OBJECT_FORMAT_ID_AT = 8;  // bytes 4 to 7 are not interpreted
+constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
+
+// An open card file being listed. `read_failed` is set when the system
+// reports an error (not the end of the file) for any read.
+struct card_stream {
+    std::FILE* file;
+    bool read_failed = false;
+};
+
+// Lists the card file at `path` to `out` (standard output when omitted).
+[[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
+[[nodiscard]] card_file_result list_card_file(const char* path, int encoding);
+
+// Lists an already open card file, read from its current position (its start).
+[[nodiscard]] card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out);
+
+// Reads exactly INDEX_ENTRY_SIZE bytes from the stream's position, records the
+// card's body offset (or NO_CARD_BODY) in card_offsets[index] and prints the
+// card's heading and index line.
+void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
+                      std::int16_t index, std::FILE* out);
+
+// Prints the text (or object notice) of the body at `body_offset`; a negative
+// offset prints nothing. Leaves the stream where it found it.
+void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
+                    std::FILE* out);

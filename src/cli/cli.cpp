@@ -1,0 +1,62 @@
+#include "cli.h"
+
+#include <cstring>
+
+#include "cardfile/cardfile.h"
+#include "decode/decode.h"
+
+namespace {
+
+constexpr const char* HELP_TEXT =
+    "\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n  OPTION:\n  -e "
+    "<encoding> decode from this encoding to UTF-8.\n                currently supports only "
+    "Windows-1251.\n\n  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
+    "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
+    "Windwso-1251 code page.\n\n";
+
+// The name after the last '/', or failing that after the last '\'.
+const char* base_name(const char* path) {
+    if (const char* slash = std::strrchr(path, '/')) {
+        return slash + 1;
+    }
+    if (const char* backslash = std::strrchr(path, '\\')) {
+        return backslash + 1;
+    }
+    return path;
+}
+
+const char* closing_message(card_file_result result) {
+    switch (result) {
+    case CARD_FILE_OK:
+        return "\n";
+    case CARD_FILE_BAD_SIGNATURE:
+        return "\nNot the Windows Card file.\n";
+    case CARD_FILE_OPEN_FAILED:
+        break;
+    }
+    return "\nError reading file.\n";
+}
+
+}  // namespace
+
+void print_help(const char* program_path, std::FILE* out) {
+    const char* name = (program_path && *program_path) ? base_name(program_path) : "crdview";
+    std::fprintf(out, HELP_TEXT, name, name);
+}
+
+int run_crdview(int argc, const char* const* argv, std::FILE* out) {
+    if (argc != 2 && argc != 4) {
+        print_help(argc > 0 ? argv[0] : nullptr, out);
+        return EXIT_USAGE;
+    }
+    const bool convert =
+        argc == 4 && std::strcmp(argv[1], "-e") == 0 && std::strcmp(argv[2], "Windows-1251") == 0;
+    const int encoding = convert ? ENCODING_WINDOWS_1251 : ENCODING_NONE;
+    const char* path = argv[argc - 1];
+
+    std::fprintf(out, "\nWindows Card File %s", path);
+    const card_file_result result = list_card_file(path, encoding, out);
+    std::fputs(closing_message(result), out);
+    std::fputc('\n', out);
+    return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
+}

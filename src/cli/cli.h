@@ -1,0 +1,19 @@
+// The command-line front end of crdview.
+#pragma once
+
+#include <cstdio>
+
+// Exit statuses.
+constexpr int EXIT_LISTED = 0;      // the file was listed
+constexpr int EXIT_NOT_LISTED = 1;  // not opened, not read, not a card file, or not written
+constexpr int EXIT_USAGE = 2;       // the arguments do not fit; the help text was printed
+
+// Prints the help text to `out`, with the base name of `program_path` (the
+// first element of the argument vector) as the program's name; "crdview"
+// when there is no such element or it is empty.
+void print_help(const char* program_path, std::FILE* out);
+
+// Runs crdview on the command line `argv` (argc elements), writing the
+// listing to `out`, and returns the exit status. Write errors on `out` are
+// not looked at here.
+[[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out);

@@ -1,0 +1,18 @@
+// crdview: lists the cards of a Windows CRD card file on standard output.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli.h"
+
+int main(int argc, char** argv) {
+    int status = run_crdview(argc, argv, stdout);
+    // A listing that could not be written is a failure too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        std::fprintf(stderr, "crdview: cannot write standard output: %s\n",
+                     error ? std::strerror(error) : "write error");
+        status = EXIT_NOT_LISTED;
+    }
+    return status;
+}

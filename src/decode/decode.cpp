@@ -1,0 +1,88 @@
+#include "decode.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+// Unicode code points of the Windows-1251 bytes 0x80 to 0xBF; 0 marks 0x98,
+// the one byte the code page leaves unassigned. The bytes 0xC0 to 0xFF are
+// the letters U+0410 to U+044F in order and need no table.
+constexpr std::array<char16_t, 64> CP1251_UPPER_SIGNS = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 0x88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 0x98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // 0xA0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // 0xA8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // 0xB8
+};
+
+// The UTF-8 form of one byte: up to three bytes and their count.
+struct utf8_form {
+    std::array<char, 3> bytes;
+    std::uint8_t size;
+};
+
+constexpr utf8_form encode_utf8(char32_t cp) {
+    if (cp < 0x80) {
+        return {{static_cast<char>(cp), 0, 0}, 1};
+    }
+    if (cp < 0x800) {
+        return {{static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F)), 0}, 2};
+    }
+    return {{static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+             static_cast<char>(0x80 | (cp & 0x3F))},
+            3};
+}
+
+constexpr char32_t cp1251_code_point(unsigned byte) {
+    if (byte < 0x80) {
+        return byte;
+    }
+    if (byte < 0xC0) {
+        return CP1251_UPPER_SIGNS[byte - 0x80];
+    }
+    return 0x0410 + (byte - 0xC0);
+}
+
+constexpr std::array<utf8_form, 256> make_cp1251_table() {
+    std::array<utf8_form, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const char32_t cp = cp1251_code_point(byte);
+        table[byte] =
+            (byte != 0 && cp == 0) ? utf8_form{{UNASSIGNED_REPLACEMENT, 0, 0}, 1} : encode_utf8(cp);
+    }
+    return table;
+}
+
+constexpr std::array<utf8_form, 256> CP1251_TO_UTF8 = make_cp1251_table();
+
+}  // namespace
+
+void cp1251_to_utf8(std::string_view text, std::string& converted) {
+    const std::string_view::size_type end = text.find('\0');
+    if (end != std::string_view::npos) {
+        text = text.substr(0, end);
+    }
+    // Every byte grows to three bytes at most: size once, then write in place.
+    converted.resize(text.size() * 3);
+    char* out = converted.data();
+    for (const char c : text) {
+        const utf8_form& form = CP1251_TO_UTF8[static_cast<unsigned char>(c)];
+        out[0] = form.bytes[0];
+        out[1] = form.bytes[1];
+        out[2] = form.bytes[2];
+        out += form.size;
+    }
+    converted.resize(static_cast<std::string::size_type>(out - converted.data()));
+}
+
+std::string_view decode_text(std::string_view text, int encoding, std::string& converted) {
+    if (encoding != ENCODING_WINDOWS_1251) {
+        return text;
+    }
+    cp1251_to_utf8(text, converted);
+    return converted;
+}

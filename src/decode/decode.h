@@ -1,0 +1,26 @@
+// Text decoding for card files: index lines and card texts are stored in an
+// 8-bit code page and are either printed as stored or converted to UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// How the texts of a card file are printed. Chosen once per run.
+enum encoding_choice : int {
+    ENCODING_NONE = 0,          // texts are printed byte for byte as stored
+    ENCODING_WINDOWS_1251 = 1,  // texts are converted from Windows-1251 to UTF-8
+};
+
+// Byte written for the one position that Windows-1251 leaves unassigned (0x98).
+constexpr char UNASSIGNED_REPLACEMENT = '*';
+
+// Converts `text` from Windows-1251 to UTF-8, replacing what `converted`
+// held. The whole text is converted, however long; a NUL byte in `text` ends
+// the conversion, as it ends a stored text.
+void cp1251_to_utf8(std::string_view text, std::string& converted);
+
+// Returns the text to print for `text`: for ENCODING_WINDOWS_1251 the
+// conversion, held in the caller's `converted`; for any other value the very
+// `text` passed in (same data pointer and length), and `converted` is left alone.
+[[nodiscard]] std::string_view decode_text(std::string_view text, int encoding,
+                                           std::string& converted);
