@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,14 +17,112 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
-// Reads up to `size` bytes into `dest`, which the caller has zero-filled:
-// bytes the file does not supply stay zero. Returns how many were delivered.
-std::size_t read_bytes(card_stream& in, unsigned char* dest, std::size_t size) {
-    const std::size_t got = std::fread(dest, 1, size, in.file);
-    if (got < size && std::ferror(in.file)) {
-        in.read_failed = true;
+// Sets up the stream's positions from the file's own at the first read. A
+// stream that cannot tell its position (a pipe) is read from where it stands
+// and cannot seek to a body.
+void start_stream(card_stream& in) {
+    if (in.index_position >= 0) {
+        return;
     }
-    return got;
+    const long at = std::ftell(in.file);
+    in.index_position = at < 0 ? 0 : at;
+    in.file_position = in.index_position;
+}
+
+// Loads into `window` the block of up to `capacity` bytes that starts at
+// `position`; `needed` of them are wanted now. Fewer arrive at the end of the
+// file. A system error sets read_failed only when it cuts off wanted bytes.
+// Returns false, with read_failed set, when the file cannot be positioned there.
+bool fill_window(card_stream& in, file_window& window, std::size_t capacity, std::int64_t position,
+                 std::size_t needed) {
+    window.start = position;
+    window.size = 0;
+    if (in.file_end >= 0 && position >= in.file_end) {
+        return true;  // nothing there to read
+    }
+    if (window.bytes.size() < capacity) {
+        window.bytes.resize(capacity);
+    }
+    if (position != in.file_position) {
+        // fseek takes a long, which may be 32 bits wide.
+        if (static_cast<std::uint64_t>(position) >
+                static_cast<std::uint64_t>(std::numeric_limits<long>::max()) ||
+            std::fseek(in.file, static_cast<long>(position), SEEK_SET) != 0) {
+            in.file_position = -1;
+            in.read_failed = true;
+            return false;
+        }
+        in.file_position = position;
+    }
+    const std::size_t got = std::fread(window.bytes.data(), 1, capacity, in.file);
+    window.size = got;
+    in.file_position += static_cast<std::int64_t>(got);
+    if (got < capacity) {
+        if (std::ferror(in.file)) {
+            std::clearerr(in.file);  // a later read may try again
+            if (got < needed) {
+                in.read_failed = true;
+            }
+        } else {
+            in.file_end = position + static_cast<std::int64_t>(got);
+        }
+    }
+    return true;
+}
+
+// Makes the `size` bytes at `position` available from `window`, reading a new
+// block when they are not all there already. Returns where they start, or
+// nullptr when the file cannot be positioned there; `got` says how many the
+// file holds (fewer at its end).
+const unsigned char* window_bytes(card_stream& in, file_window& window, std::size_t capacity,
+                                  std::int64_t position, std::size_t size, std::size_t& got) {
+    const std::int64_t window_end = window.start + static_cast<std::int64_t>(window.size);
+    const bool held =
+        position >= window.start && position <= window_end &&
+        (position + static_cast<std::int64_t>(size) <= window_end || window_end == in.file_end);
+    got = 0;
+    if (!held && !fill_window(in, window, capacity, position, size)) {
+        return nullptr;
+    }
+    const std::int64_t start = position - window.start;
+    const std::size_t available = window.size > static_cast<std::size_t>(start)
+                                      ? window.size - static_cast<std::size_t>(start)
+                                      : 0;
+    got = available < size ? available : size;
+    return window.bytes.data() + start;
+}
+
+// Copies up to `size` bytes at `position` into `dest`, which the caller has
+// zero-filled: bytes the file does not supply stay zero. Returns how many were
+// delivered, or -1 when the file cannot be positioned there.
+long read_at(card_stream& in, file_window& window, std::size_t capacity, std::int64_t position,
+             unsigned char* dest, std::size_t size) {
+    std::size_t got = 0;
+    const unsigned char* bytes = window_bytes(in, window, capacity, position, size, got);
+    if (!bytes) {
+        return -1;
+    }
+    if (got > 0) {
+        std::memcpy(dest, bytes, got);
+    }
+    return static_cast<long>(got);
+}
+
+// Reads the next `size` bytes of the header and index.
+std::size_t read_index_bytes(card_stream& in, unsigned char* dest, std::size_t size) {
+    start_stream(in);
+    const long got = read_at(in, in.index_window, INDEX_WINDOW_SIZE, in.index_position, dest, size);
+    in.index_position += static_cast<std::int64_t>(size);
+    return got < 0 ? 0 : static_cast<std::size_t>(got);
+}
+
+// Reads a body field of `size` bytes at `position` and moves past it. Returns
+// false when the file cannot be positioned there: the card is abandoned.
+[[nodiscard]] bool read_body_bytes(card_stream& in, std::int64_t& position, unsigned char* dest,
+                                   std::size_t size) {
+    position += static_cast<std::int64_t>(size);
+    return read_at(in, in.body_window, BODY_WINDOW_SIZE, position - static_cast<std::int64_t>(size),
+                   dest, size) >= 0;
 }
 
 // The stored text up to its first NUL, never beyond `size` bytes.
@@ -39,39 +138,51 @@ void print_text(std::string_view text, std::FILE* out) {
     std::fputc('\n', out);
 }
 
-// Reads a body text of `length` bytes from the stream's position and prints it.
-void print_body_text(card_stream& in, int encoding, std::size_t length, std::FILE* out) {
-    std::vector<unsigned char> text(length + 1);  // zero-filled; text[length] stays NUL
-    read_bytes(in, text.data(), length);
-    std::string converted;
-    print_text(decode_text(stored_text(text.data(), length), encoding, converted), out);
-}
-
-void read_mgc_body(card_stream& in, int encoding, std::FILE* out) {
-    std::array<unsigned char, GRAPHIC_LENGTH_SIZE> graphic{};
-    read_bytes(in, graphic.data(), graphic.size());
-    const std::uint16_t graphic_length = decode_u16(graphic.data());
-    if (graphic_length != 0 &&
-        std::fseek(in.file, graphic_length + GRAPHIC_BLOCK_EXTRA, SEEK_CUR)) {
-        in.read_failed = true;
+// Prints the body text of `length` bytes at `position`. The text is used where
+// it lies in the body window; bytes the file does not hold end it, as a NUL
+// would.
+void print_body_text(card_stream& in, int encoding, std::int64_t position, std::size_t length,
+                     std::FILE* out) {
+    std::size_t got = 0;
+    const unsigned char* bytes =
+        window_bytes(in, in.body_window, BODY_WINDOW_SIZE, position, length, got);
+    if (!bytes) {
         return;
     }
-    std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
-    read_bytes(in, length.data(), length.size());
-    print_body_text(in, encoding, decode_u16(length.data()), out);
+    print_text(decode_text(stored_text(bytes, got), encoding, in.converted), out);
 }
 
-void read_rrg_body(card_stream& in, int encoding, std::FILE* out) {
+void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
+    std::array<unsigned char, GRAPHIC_LENGTH_SIZE> graphic{};
+    if (!read_body_bytes(in, position, graphic.data(), graphic.size())) {
+        return;
+    }
+    const std::uint16_t graphic_length = decode_u16(graphic.data());
+    if (graphic_length != 0) {
+        position += graphic_length + GRAPHIC_BLOCK_EXTRA;
+    }
+    std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
+    if (read_body_bytes(in, position, length.data(), length.size())) {
+        print_body_text(in, encoding, position, decode_u16(length.data()), out);
+    }
+}
+
+void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
     std::array<unsigned char, OBJECT_FLAG_SIZE> flag{};
-    read_bytes(in, flag.data(), flag.size());
+    if (!read_body_bytes(in, position, flag.data(), flag.size())) {
+        return;
+    }
     if (decode_u16(flag.data()) == 0) {
         std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
-        read_bytes(in, length.data(), length.size());
-        print_body_text(in, encoding, decode_u16(length.data()), out);
+        if (read_body_bytes(in, position, length.data(), length.size())) {
+            print_body_text(in, encoding, position, decode_u16(length.data()), out);
+        }
         return;
     }
     std::array<unsigned char, OBJECT_FIELDS_SIZE> fields{};
-    read_bytes(in, fields.data(), fields.size());
+    if (!read_body_bytes(in, position, fields.data(), fields.size())) {
+        return;
+    }
     std::fprintf(out,
                  "\n*** OLE object, not supported,\n    UID: %li, format ID: %li, class name len: "
                  "%li.\n",
@@ -90,7 +201,7 @@ int heading_indent(std::int16_t index) {
 void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
                       std::int16_t index, std::FILE* out) {
     std::array<unsigned char, INDEX_ENTRY_SIZE> entry{};
-    read_bytes(in, entry.data(), entry.size());
+    read_index_bytes(in, entry.data(), entry.size());
     const std::int32_t body_offset = decode_i32(entry.data() + INDEX_BODY_OFFSET_AT);
     const auto slot = static_cast<std::size_t>(index);
     if (body_offset == 0 || entry[INDEX_FLAG_AT] != 0) {
@@ -98,9 +209,8 @@ void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& 
         return;
     }
     card_offsets[slot] = body_offset;
-    std::string converted;
     const std::string_view shown = decode_text(
-        stored_text(entry.data() + INDEX_TEXT_AT, INDEX_TEXT_SIZE), encoding, converted);
+        stored_text(entry.data() + INDEX_TEXT_AT, INDEX_TEXT_SIZE), encoding, in.converted);
     std::fprintf(out, "\n%.*sCard %i", heading_indent(index), "   ", index + 1);
     std::fputs("\n--------", out);
     print_text(shown, out);
@@ -111,25 +221,24 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
     if (body_offset < 0) {
         return;
     }
-    std::fpos_t saved;
-    if (std::fgetpos(in.file, &saved) != 0 || std::fseek(in.file, body_offset, SEEK_SET) != 0) {
-        in.read_failed = true;
-        return;
-    }
+    // The body is read through its own window: the index position stays put.
+    start_stream(in);
     if (variant == VARIANT_RRG) {
-        read_rrg_body(in, encoding, out);
+        read_rrg_body(in, encoding, body_offset, out);
     } else {
-        read_mgc_body(in, encoding, out);
+        read_mgc_body(in, encoding, body_offset, out);
     }
-    if (std::fsetpos(in.file, &saved) != 0) {
-        in.read_failed = true;
-    }
+}
+
+std::int64_t card_stream_position(card_stream& in) {
+    start_stream(in);
+    return in.index_position;
 }
 
 card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
     card_stream in{file};
     std::array<unsigned char, SIGNATURE_SIZE> signature{};
-    const std::size_t signature_got = read_bytes(in, signature.data(), signature.size());
+    const std::size_t signature_got = read_index_bytes(in, signature.data(), signature.size());
     if (in.read_failed) {
         return CARD_FILE_OPEN_FAILED;
     }
@@ -138,12 +247,12 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out)
     std::int16_t count = 0;
     if (sig == "RRG") {
         std::array<unsigned char, RRG_HEADER_REST_SIZE> rest{};
-        read_bytes(in, rest.data(), rest.size());
+        read_index_bytes(in, rest.data(), rest.size());
         count = decode_i16(rest.data() + RRG_COUNT_AT);
         variant = VARIANT_RRG;
     } else if (sig == "MGC") {
         std::array<unsigned char, CARD_COUNT_SIZE> stored_count{};
-        read_bytes(in, stored_count.data(), stored_count.size());
+        read_index_bytes(in, stored_count.data(), stored_count.size());
         count = decode_i16(stored_count.data());
         variant = VARIANT_MGC;
     } else {
@@ -176,6 +285,8 @@ card_file_result list_card_file(const char* path, int encoding, std::FILE* out) 
     if (!file) {
         return CARD_FILE_OPEN_FAILED;
     }
+    // The reader keeps its own blocks; stdio buffering would only copy them twice.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     return list_card_stream(file.get(), encoding, out);
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // Variant of the format, told by the file's first three bytes.
@@ -51,12 +52,40 @@ constexpr std::size_t OBJECT_UID_AT = 0;
 constexpr std::size_t OBJECT_FORMAT_ID_AT = 8;  // bytes 4 to 7 are not interpreted
 constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
 
+// Reading is done in large blocks, one window for the index and one for the
+// bodies, so a listing costs a few system calls per window of file rather than
+// a seek and a refill per card. Each window holds at least one whole body text.
+constexpr std::size_t INDEX_WINDOW_SIZE = 64 * 1024;
+constexpr std::size_t BODY_WINDOW_SIZE = 128 * 1024;
+
+// A block of the card file held in memory: the bytes [start, start + size).
+struct file_window {
+    std::vector<unsigned char> bytes{};
+    std::int64_t start = 0;
+    std::size_t size = 0;
+};
+
 // An open card file being listed. `read_failed` is set when the system
-// reports an error (not the end of the file) for any read.
+// reports an error (not the end of the file) for bytes a read needed.
+//
+// The stream keeps its own reading position for the index walk: it starts at
+// the file's position at the first read and moves only through
+// read_index_entry and the header reads. While a card_stream is in use, read
+// its file only through it; the file's own position is the stream's business.
 struct card_stream {
     std::FILE* file;
     bool read_failed = false;
+    std::int64_t index_position = -1;  // next index byte; -1 until the first read
+    std::int64_t file_position = -1;   // where `file` stands; -1 when not known
+    std::int64_t file_end = -1;        // end of the file once a read has met it
+    file_window index_window{};
+    file_window body_window{};
+    std::string converted{};  // conversion buffer, reused from card to card
 };
+
+// Where the next index byte will be read from (the file's own position until
+// the first read).
+[[nodiscard]] std::int64_t card_stream_position(card_stream& in);
 
 // Lists the card file at `path` to `out` (standard output when omitted).
 [[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
