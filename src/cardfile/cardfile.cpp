@@ -35,13 +35,13 @@ void start_stream(card_stream& in) {
 // Returns false, with read_failed set, when the file cannot be positioned there.
 bool fill_window(card_stream& in, file_window& window, std::size_t capacity, std::int64_t position,
                  std::size_t needed) {
+    if (window.bytes.size() < capacity) {
+        window.bytes.resize(capacity);
+    }
     window.start = position;
     window.size = 0;
     if (in.file_end >= 0 && position >= in.file_end) {
         return true;  // nothing there to read
-    }
-    if (window.bytes.size() < capacity) {
-        window.bytes.resize(capacity);
     }
     if (position != in.file_position) {
         // fseek takes a long, which may be 32 bits wide.
