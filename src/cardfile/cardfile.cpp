@@ -1,5 +1,6 @@
 #include "cardfile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -132,24 +133,90 @@ std::string_view stored_text(const unsigned char* bytes, std::size_t size) {
     return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size};
 }
 
-void print_text(std::string_view text, std::FILE* out) {
-    std::fputc('\n', out);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fputc('\n', out);
+// Spaces before the word Card, so that headings up to card 999 are as wide as the rule.
+int heading_indent(std::int16_t index) {
+    return index <= 8 ? 2 : index <= 98 ? 1 : 0;
 }
 
-// Prints the body text of `length` bytes at `position`. The text is used where
+// Writes what is gathered of the listing to `out`.
+void write_output(card_stream& in, std::FILE* out) {
+    if (in.output_used > 0) {
+        std::fwrite(in.output.data(), 1, in.output_used, out);
+        in.output_used = 0;
+    }
+}
+
+// Returns where `size` more bytes of listing can be gathered, writing out what
+// is gathered first when they would not fit. output_done says how many were.
+char* output_room(card_stream& in, std::FILE* out, std::size_t size) {
+    if (in.output_used + size > in.output.size()) {
+        write_output(in, out);
+        if (size > in.output.size()) {
+            in.output.resize(std::max(size, OUTPUT_BLOCK_SIZE));
+        }
+    }
+    return in.output.data() + in.output_used;
+}
+
+void output_done(card_stream& in, const char* end) {
+    in.output_used = static_cast<std::size_t>(end - in.output.data());
+}
+
+void put_bytes(card_stream& in, std::string_view bytes, std::FILE* out) {
+    char* const at = output_room(in, out, bytes.size());
+    std::memcpy(at, bytes.data(), bytes.size());
+    output_done(in, at + bytes.size());
+}
+
+// Writes "\n", the text as the encoding shows it, and "\n". A conversion is
+// written straight into the listing.
+void put_text(card_stream& in, int encoding, std::string_view text, std::FILE* out) {
+    const bool convert = encoding == ENCODING_WINDOWS_1251;
+    char* at = output_room(in, out, 2 + (convert ? cp1251_utf8_room(text.size()) : text.size()));
+    *at++ = '\n';
+    if (convert) {
+        at = cp1251_to_utf8_at(text, at);
+    } else {
+        std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    }
+    *at++ = '\n';
+    output_done(in, at);
+}
+
+// The heading of card `index` and the rule under it: "\n", the indentation,
+// "Card " and the card's number, then "\n--------".
+void put_heading(card_stream& in, std::int16_t index, std::FILE* out) {
+    constexpr std::string_view card = "Card ";
+    constexpr std::string_view rule = "\n--------";
+    char* at = output_room(in, out, 1 + 2 + card.size() + 5 + rule.size());
+    *at++ = '\n';
+    for (int i = heading_indent(index); i > 0; --i) {
+        *at++ = ' ';
+    }
+    at = std::copy(card.begin(), card.end(), at);
+    std::array<char, 5> digits{};  // the number is at most 32767
+    auto first = digits.end();
+    for (int number = index + 1; first == digits.end() || number > 0; number /= 10) {
+        *--first = static_cast<char>('0' + number % 10);
+    }
+    at = std::copy(first, digits.end(), at);
+    at = std::copy(rule.begin(), rule.end(), at);
+    output_done(in, at);
+}
+
+// Writes the body text of `length` bytes at `position`. The text is used where
 // it lies in the body window; bytes the file does not hold end it, as a NUL
 // would.
-void print_body_text(card_stream& in, int encoding, std::int64_t position, std::size_t length,
-                     std::FILE* out) {
+void put_body_text(card_stream& in, int encoding, std::int64_t position, std::size_t length,
+                   std::FILE* out) {
     std::size_t got = 0;
     const unsigned char* bytes =
         window_bytes(in, in.body_window, BODY_WINDOW_SIZE, position, length, got);
     if (!bytes) {
         return;
     }
-    print_text(decode_text(stored_text(bytes, got), encoding, in.converted), out);
+    put_text(in, encoding, stored_text(bytes, got), out);
 }
 
 void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
@@ -163,7 +230,7 @@ void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FI
     }
     std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
     if (read_body_bytes(in, position, length.data(), length.size())) {
-        print_body_text(in, encoding, position, decode_u16(length.data()), out);
+        put_body_text(in, encoding, position, decode_u16(length.data()), out);
     }
 }
 
@@ -175,7 +242,7 @@ void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FI
     if (decode_u16(flag.data()) == 0) {
         std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
         if (read_body_bytes(in, position, length.data(), length.size())) {
-            print_body_text(in, encoding, position, decode_u16(length.data()), out);
+            put_body_text(in, encoding, position, decode_u16(length.data()), out);
         }
         return;
     }
@@ -183,22 +250,21 @@ void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FI
     if (!read_body_bytes(in, position, fields.data(), fields.size())) {
         return;
     }
-    std::fprintf(out,
-                 "\n*** OLE object, not supported,\n    UID: %li, format ID: %li, class name len: "
-                 "%li.\n",
-                 static_cast<long>(decode_i32(fields.data() + OBJECT_UID_AT)),
-                 static_cast<long>(decode_i32(fields.data() + OBJECT_FORMAT_ID_AT)),
-                 static_cast<long>(decode_i32(fields.data() + OBJECT_CLASS_NAME_LENGTH_AT)));
+    std::array<char, 128> notice{};
+    const int size = std::snprintf(
+        notice.data(), notice.size(),
+        "\n*** OLE object, not supported,\n    UID: %li, format ID: %li, class name len: %li.\n",
+        static_cast<long>(decode_i32(fields.data() + OBJECT_UID_AT)),
+        static_cast<long>(decode_i32(fields.data() + OBJECT_FORMAT_ID_AT)),
+        static_cast<long>(decode_i32(fields.data() + OBJECT_CLASS_NAME_LENGTH_AT)));
+    if (size > 0) {
+        put_bytes(in, {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)},
+                  out);
+    }
 }
 
-// Spaces before the word Card, so that headings up to card 999 are as wide as the rule.
-int heading_indent(std::int16_t index) {
-    return index <= 8 ? 2 : index <= 98 ? 1 : 0;
-}
-
-}  // namespace
-
-void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
+// read_index_entry and read_card_body, with their output gathered to be written later.
+void list_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
                       std::int16_t index, std::FILE* out) {
     std::array<unsigned char, INDEX_ENTRY_SIZE> entry{};
     read_index_bytes(in, entry.data(), entry.size());
@@ -209,14 +275,11 @@ void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& 
         return;
     }
     card_offsets[slot] = body_offset;
-    const std::string_view shown = decode_text(
-        stored_text(entry.data() + INDEX_TEXT_AT, INDEX_TEXT_SIZE), encoding, in.converted);
-    std::fprintf(out, "\n%.*sCard %i", heading_indent(index), "   ", index + 1);
-    std::fputs("\n--------", out);
-    print_text(shown, out);
+    put_heading(in, index, out);
+    put_text(in, encoding, stored_text(entry.data() + INDEX_TEXT_AT, INDEX_TEXT_SIZE), out);
 }
 
-void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
+void list_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
                     std::FILE* out) {
     if (body_offset < 0) {
         return;
@@ -228,6 +291,20 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
     } else {
         read_mgc_body(in, encoding, body_offset, out);
     }
+}
+
+}  // namespace
+
+void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
+                      std::int16_t index, std::FILE* out) {
+    list_index_entry(in, encoding, card_offsets, index, out);
+    write_output(in, out);
+}
+
+void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
+                    std::FILE* out) {
+    list_card_body(in, encoding, variant, body_offset, out);
+    write_output(in, out);
 }
 
 std::int64_t card_stream_position(card_stream& in) {
@@ -269,13 +346,14 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out)
     if (count > 0) {
         std::vector<std::int32_t> card_offsets(static_cast<std::size_t>(count));
         for (std::int16_t i = 0; i < count; ++i) {
-            read_index_entry(in, encoding, card_offsets, i, out);
-            read_card_body(in, encoding, variant, card_offsets[static_cast<std::size_t>(i)], out);
+            list_index_entry(in, encoding, card_offsets, i, out);
+            list_card_body(in, encoding, variant, card_offsets[static_cast<std::size_t>(i)], out);
             // Nothing more can be read, or nothing more can be written: stop here.
             if (in.read_failed || std::ferror(out)) {
                 break;
             }
         }
+        write_output(in, out);
     }
     return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
 }

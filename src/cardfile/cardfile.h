@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <vector>
 
 // Variant of the format, told by the file's first three bytes.
@@ -57,6 +56,8 @@ constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
 // a seek and a refill per card. Each window holds at least one whole body text.
 constexpr std::size_t INDEX_WINDOW_SIZE = 64 * 1024;
 constexpr std::size_t BODY_WINDOW_SIZE = 128 * 1024;
+// The listing is gathered and written to the output stream in blocks of about this size.
+constexpr std::size_t OUTPUT_BLOCK_SIZE = 64 * 1024;
 
 // A block of the card file held in memory: the bytes [start, start + size).
 struct file_window {
@@ -80,7 +81,8 @@ struct card_stream {
     std::int64_t file_end = -1;        // end of the file once a read has met it
     file_window index_window{};
     file_window body_window{};
-    std::string converted{};  // conversion buffer, reused from card to card
+    std::vector<char> output{};  // listing not yet written: the first `output_used` bytes
+    std::size_t output_used = 0;
 };
 
 // Where the next index byte will be read from (the file's own position until

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -19,22 +20,21 @@ constexpr std::array<char16_t, 64> CP1251_UPPER_SIGNS = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // 0xB8
 };
 
-// The UTF-8 form of one byte: up to three bytes and their count.
-struct utf8_form {
-    std::array<char, 3> bytes;
-    std::uint8_t size;
-};
+// The UTF-8 form of one byte: up to three bytes, and their count in the fourth,
+// so that one four-byte copy writes a byte's form and the next one's starts
+// where its count says.
+using utf8_form = std::array<char, 4>;
+constexpr std::size_t FORM_SIZE_AT = 3;
 
 constexpr utf8_form encode_utf8(char32_t cp) {
     if (cp < 0x80) {
-        return {{static_cast<char>(cp), 0, 0}, 1};
+        return {static_cast<char>(cp), 0, 0, 1};
     }
     if (cp < 0x800) {
-        return {{static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F)), 0}, 2};
+        return {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F)), 0, 2};
     }
-    return {{static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-             static_cast<char>(0x80 | (cp & 0x3F))},
-            3};
+    return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (cp & 0x3F)), 3};
 }
 
 constexpr char32_t cp1251_code_point(unsigned byte) {
@@ -52,31 +52,35 @@ constexpr std::array<utf8_form, 256> make_cp1251_table() {
     for (unsigned byte = 0; byte < 256; ++byte) {
         const char32_t cp = cp1251_code_point(byte);
         table[byte] =
-            (byte != 0 && cp == 0) ? utf8_form{{UNASSIGNED_REPLACEMENT, 0, 0}, 1} : encode_utf8(cp);
+            (byte != 0 && cp == 0) ? utf8_form{UNASSIGNED_REPLACEMENT, 0, 0, 1} : encode_utf8(cp);
     }
     return table;
 }
 
 constexpr std::array<utf8_form, 256> CP1251_TO_UTF8 = make_cp1251_table();
 
+std::string_view up_to_nul(std::string_view text) {
+    const std::string_view::size_type end = text.find('\0');
+    return end == std::string_view::npos ? text : text.substr(0, end);
+}
+
 }  // namespace
 
-void cp1251_to_utf8(std::string_view text, std::string& converted) {
-    const std::string_view::size_type end = text.find('\0');
-    if (end != std::string_view::npos) {
-        text = text.substr(0, end);
-    }
-    // Every byte grows to three bytes at most: size once, then write in place.
-    converted.resize(text.size() * 3);
-    char* out = converted.data();
+char* cp1251_to_utf8_at(std::string_view text, char* dest) {
+    text = up_to_nul(text);
     for (const char c : text) {
         const utf8_form& form = CP1251_TO_UTF8[static_cast<unsigned char>(c)];
-        out[0] = form.bytes[0];
-        out[1] = form.bytes[1];
-        out[2] = form.bytes[2];
-        out += form.size;
+        std::memcpy(dest, form.data(), form.size());
+        dest += static_cast<unsigned char>(form[FORM_SIZE_AT]);
     }
-    converted.resize(static_cast<std::string::size_type>(out - converted.data()));
+    return dest;
+}
+
+void cp1251_to_utf8(std::string_view text, std::string& converted) {
+    text = up_to_nul(text);
+    converted.resize(cp1251_utf8_room(text.size()));
+    char* const start = converted.data();
+    converted.resize(static_cast<std::string::size_type>(cp1251_to_utf8_at(text, start) - start));
 }
 
 std::string_view decode_text(std::string_view text, int encoding, std::string& converted) {

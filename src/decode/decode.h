@@ -2,6 +2,7 @@
 // 8-bit code page and are either printed as stored or converted to UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,17 @@ constexpr char UNASSIGNED_REPLACEMENT = '*';
 // held. The whole text is converted, however long; a NUL byte in `text` ends
 // the conversion, as it ends a stored text.
 void cp1251_to_utf8(std::string_view text, std::string& converted);
+
+// Room that cp1251_to_utf8_at needs for a text of `size` bytes: three bytes
+// of UTF-8 at most for each, and one to spare.
+constexpr std::size_t cp1251_utf8_room(std::size_t size) {
+    return 3 * size + 1;
+}
+
+// Writes the UTF-8 form of `text`, up to its first NUL, at `dest`, which has
+// room for cp1251_utf8_room(text.size()) bytes; returns the end of what was
+// written. No NUL is added.
+[[nodiscard]] char* cp1251_to_utf8_at(std::string_view text, char* dest);
 
 // Returns the text to print for `text`: for ENCODING_WINDOWS_1251 the
 // conversion, held in the caller's `converted`; for any other value the very
