@@ -21,14 +21,15 @@ constexpr char UNASSIGNED_REPLACEMENT = '*';
 void cp1251_to_utf8(std::string_view text, std::string& converted);
 
 // Room that cp1251_to_utf8_at needs for a text of `size` bytes: three bytes
-// of UTF-8 at most for each, and one to spare.
+// of UTF-8 at most for each, and a few it may write past the end.
 constexpr std::size_t cp1251_utf8_room(std::size_t size) {
-    return 3 * size + 1;
+    return 3 * size + 8;
 }
 
-// Writes the UTF-8 form of `text`, up to its first NUL, at `dest`, which has
-// room for cp1251_utf8_room(text.size()) bytes; returns the end of what was
-// written. No NUL is added.
+// Writes the UTF-8 form of every byte of `text` at `dest`, which has room for
+// cp1251_utf8_room(text.size()) bytes; returns the end of what was written.
+// The caller ends the text at its first NUL (a NUL byte would be written as
+// one); no NUL is added.
 [[nodiscard]] char* cp1251_to_utf8_at(std::string_view text, char* dest);
 
 // Returns the text to print for `text`: for ENCODING_WINDOWS_1251 the
