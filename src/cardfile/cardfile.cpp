@@ -93,37 +93,47 @@ const unsigned char* window_bytes(card_stream& in, file_window& window, std::siz
     return window.bytes.data() + start;
 }
 
-// Copies up to `size` bytes at `position` into `dest`, which the caller has
-// zero-filled: bytes the file does not supply stay zero. Returns how many were
-// delivered, or -1 when the file cannot be positioned there.
-long read_at(card_stream& in, file_window& window, std::size_t capacity, std::int64_t position,
-             unsigned char* dest, std::size_t size) {
+// The `N` bytes at `position`: where they lie in the window when the file
+// holds them all, otherwise copied into `spare` behind zeros for the bytes the
+// file does not hold. nullptr when the file cannot be positioned there.
+template <std::size_t N>
+const unsigned char* field_at(card_stream& in, file_window& window, std::size_t capacity,
+                              std::int64_t position, std::array<unsigned char, N>& spare) {
     std::size_t got = 0;
-    const unsigned char* bytes = window_bytes(in, window, capacity, position, size, got);
-    if (!bytes) {
-        return -1;
+    const unsigned char* bytes = window_bytes(in, window, capacity, position, N, got);
+    if (!bytes || got == N) {
+        return bytes;
     }
+    spare.fill(0);
     if (got > 0) {
-        std::memcpy(dest, bytes, got);
+        std::memcpy(spare.data(), bytes, got);
     }
-    return static_cast<long>(got);
+    return spare.data();
 }
 
-// Reads the next `size` bytes of the header and index.
-std::size_t read_index_bytes(card_stream& in, unsigned char* dest, std::size_t size) {
+// The next `N` bytes of the header and index (never nullptr: the index is read
+// in order, from where the stream stands).
+template <std::size_t N>
+const unsigned char* next_index_field(card_stream& in, std::array<unsigned char, N>& spare) {
     start_stream(in);
-    const long got = read_at(in, in.index_window, INDEX_WINDOW_SIZE, in.index_position, dest, size);
-    in.index_position += static_cast<std::int64_t>(size);
-    return got < 0 ? 0 : static_cast<std::size_t>(got);
+    const unsigned char* bytes =
+        field_at(in, in.index_window, INDEX_WINDOW_SIZE, in.index_position, spare);
+    in.index_position += static_cast<std::int64_t>(N);
+    if (!bytes) {
+        spare.fill(0);
+        return spare.data();
+    }
+    return bytes;
 }
 
-// Reads a body field of `size` bytes at `position` and moves past it. Returns
-// false when the file cannot be positioned there: the card is abandoned.
-[[nodiscard]] bool read_body_bytes(card_stream& in, std::int64_t& position, unsigned char* dest,
-                                   std::size_t size) {
-    position += static_cast<std::int64_t>(size);
-    return read_at(in, in.body_window, BODY_WINDOW_SIZE, position - static_cast<std::int64_t>(size),
-                   dest, size) >= 0;
+// The body field of `N` bytes at `position`, which moves past it. nullptr
+// when the file cannot be positioned there: the card is abandoned.
+template <std::size_t N>
+const unsigned char* next_body_field(card_stream& in, std::int64_t& position,
+                                     std::array<unsigned char, N>& spare) {
+    const unsigned char* bytes = field_at(in, in.body_window, BODY_WINDOW_SIZE, position, spare);
+    position += static_cast<std::int64_t>(N);
+    return bytes;
 }
 
 // The stored text up to its first NUL, never beyond `size` bytes.
@@ -220,43 +230,45 @@ void put_body_text(card_stream& in, int encoding, std::int64_t position, std::si
 }
 
 void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
-    std::array<unsigned char, GRAPHIC_LENGTH_SIZE> graphic{};
-    if (!read_body_bytes(in, position, graphic.data(), graphic.size())) {
+    std::array<unsigned char, GRAPHIC_LENGTH_SIZE> spare;
+    const unsigned char* graphic = next_body_field(in, position, spare);
+    if (!graphic) {
         return;
     }
-    const std::uint16_t graphic_length = decode_u16(graphic.data());
+    const std::uint16_t graphic_length = decode_u16(graphic);
     if (graphic_length != 0) {
         position += graphic_length + GRAPHIC_BLOCK_EXTRA;
     }
-    std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
-    if (read_body_bytes(in, position, length.data(), length.size())) {
-        put_body_text(in, encoding, position, decode_u16(length.data()), out);
+    if (const unsigned char* length = next_body_field(in, position, spare)) {
+        put_body_text(in, encoding, position, decode_u16(length), out);
     }
 }
 
 void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
-    std::array<unsigned char, OBJECT_FLAG_SIZE> flag{};
-    if (!read_body_bytes(in, position, flag.data(), flag.size())) {
+    std::array<unsigned char, OBJECT_FLAG_SIZE> flag_spare;
+    const unsigned char* flag = next_body_field(in, position, flag_spare);
+    if (!flag) {
         return;
     }
-    if (decode_u16(flag.data()) == 0) {
-        std::array<unsigned char, TEXT_LENGTH_SIZE> length{};
-        if (read_body_bytes(in, position, length.data(), length.size())) {
-            put_body_text(in, encoding, position, decode_u16(length.data()), out);
+    if (decode_u16(flag) == 0) {
+        std::array<unsigned char, TEXT_LENGTH_SIZE> length_spare;
+        if (const unsigned char* length = next_body_field(in, position, length_spare)) {
+            put_body_text(in, encoding, position, decode_u16(length), out);
         }
         return;
     }
-    std::array<unsigned char, OBJECT_FIELDS_SIZE> fields{};
-    if (!read_body_bytes(in, position, fields.data(), fields.size())) {
+    std::array<unsigned char, OBJECT_FIELDS_SIZE> fields_spare;
+    const unsigned char* fields = next_body_field(in, position, fields_spare);
+    if (!fields) {
         return;
     }
     std::array<char, 128> notice{};
     const int size = std::snprintf(
         notice.data(), notice.size(),
         "\n*** OLE object, not supported,\n    UID: %li, format ID: %li, class name len: %li.\n",
-        static_cast<long>(decode_i32(fields.data() + OBJECT_UID_AT)),
-        static_cast<long>(decode_i32(fields.data() + OBJECT_FORMAT_ID_AT)),
-        static_cast<long>(decode_i32(fields.data() + OBJECT_CLASS_NAME_LENGTH_AT)));
+        static_cast<long>(decode_i32(fields + OBJECT_UID_AT)),
+        static_cast<long>(decode_i32(fields + OBJECT_FORMAT_ID_AT)),
+        static_cast<long>(decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT)));
     if (size > 0) {
         put_bytes(in, {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)},
                   out);
@@ -266,9 +278,9 @@ void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FI
 // read_index_entry and read_card_body, with their output gathered to be written later.
 void list_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
                       std::int16_t index, std::FILE* out) {
-    std::array<unsigned char, INDEX_ENTRY_SIZE> entry{};
-    read_index_bytes(in, entry.data(), entry.size());
-    const std::int32_t body_offset = decode_i32(entry.data() + INDEX_BODY_OFFSET_AT);
+    std::array<unsigned char, INDEX_ENTRY_SIZE> spare;
+    const unsigned char* entry = next_index_field(in, spare);
+    const std::int32_t body_offset = decode_i32(entry + INDEX_BODY_OFFSET_AT);
     const auto slot = static_cast<std::size_t>(index);
     if (body_offset == 0 || entry[INDEX_FLAG_AT] != 0) {
         card_offsets[slot] = NO_CARD_BODY;
@@ -276,7 +288,7 @@ void list_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& 
     }
     card_offsets[slot] = body_offset;
     put_heading(in, index, out);
-    put_text(in, encoding, stored_text(entry.data() + INDEX_TEXT_AT, INDEX_TEXT_SIZE), out);
+    put_text(in, encoding, stored_text(entry + INDEX_TEXT_AT, INDEX_TEXT_SIZE), out);
 }
 
 void list_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
@@ -314,23 +326,24 @@ std::int64_t card_stream_position(card_stream& in) {
 
 card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
     card_stream in{file};
-    std::array<unsigned char, SIGNATURE_SIZE> signature{};
-    const std::size_t signature_got = read_index_bytes(in, signature.data(), signature.size());
-    if (in.read_failed) {
+    start_stream(in);
+    std::size_t signature_got = 0;
+    const unsigned char* signature = window_bytes(in, in.index_window, INDEX_WINDOW_SIZE,
+                                                  in.index_position, SIGNATURE_SIZE, signature_got);
+    in.index_position += static_cast<std::int64_t>(SIGNATURE_SIZE);
+    if (in.read_failed || !signature) {
         return CARD_FILE_OPEN_FAILED;
     }
-    const std::string_view sig(reinterpret_cast<const char*>(signature.data()), signature_got);
+    const std::string_view sig(reinterpret_cast<const char*>(signature), signature_got);
     int variant;
     std::int16_t count = 0;
     if (sig == "RRG") {
-        std::array<unsigned char, RRG_HEADER_REST_SIZE> rest{};
-        read_index_bytes(in, rest.data(), rest.size());
-        count = decode_i16(rest.data() + RRG_COUNT_AT);
+        std::array<unsigned char, RRG_HEADER_REST_SIZE> spare;
+        count = decode_i16(next_index_field(in, spare) + RRG_COUNT_AT);
         variant = VARIANT_RRG;
     } else if (sig == "MGC") {
-        std::array<unsigned char, CARD_COUNT_SIZE> stored_count{};
-        read_index_bytes(in, stored_count.data(), stored_count.size());
-        count = decode_i16(stored_count.data());
+        std::array<unsigned char, CARD_COUNT_SIZE> spare;
+        count = decode_i16(next_index_field(in, spare));
         variant = VARIANT_MGC;
     } else {
         // Only the bytes the file supplied: a short file shows fewer than three.
