@@ -82,8 +82,16 @@ const unsigned char* window_bytes(card_stream& in, file_window& window, std::siz
         position >= window.start && position <= window_end &&
         (position + static_cast<std::int64_t>(size) <= window_end || window_end == in.file_end);
     got = 0;
-    if (!held && !fill_window(in, window, capacity, position, size)) {
-        return nullptr;
+    if (!held) {
+        // Reading on from the window: a whole block. A jump elsewhere (bodies
+        // out of order): a short read, since the next jump may come at once.
+        const bool reading_on =
+            window.size > 0 && position >= window.start && position <= window_end;
+        const std::size_t block =
+            reading_on ? capacity : std::min(capacity, std::max(size, JUMP_READ_SIZE));
+        if (!fill_window(in, window, block, position, size)) {
+            return nullptr;
+        }
     }
     const std::int64_t start = position - window.start;
     const std::size_t available = window.size > static_cast<std::size_t>(start)

@@ -56,6 +56,8 @@ constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
 // a seek and a refill per card. Each window holds at least one whole body text.
 constexpr std::size_t INDEX_WINDOW_SIZE = 64 * 1024;
 constexpr std::size_t BODY_WINDOW_SIZE = 128 * 1024;
+// What is read after a jump away from a window's bytes.
+constexpr std::size_t JUMP_READ_SIZE = 4 * 1024;
 // The listing is gathered and written to the output stream in blocks of about this size.
 constexpr std::size_t OUTPUT_BLOCK_SIZE = 64 * 1024;
 
