@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -63,49 +62,74 @@ constexpr std::array<utf8_form, 256> CP1251_TO_UTF8 = make_cp1251_table();
 
 // The forms of two bytes at once, each in one 64-bit word: up to six bytes of
 // UTF-8 in memory order, and their count in the word's last byte. They are
-// looked up by the two bytes themselves read as one 16-bit word, so a text
-// of letters and spaces takes one lookup and one store per two bytes. Made on
-// first use (512 KiB).
+// looked up by the two bytes themselves read as one 16-bit word, so a text of
+// letters and spaces takes one lookup and one store per two bytes. The table
+// (512 KiB) is made by the compiler; a run reads only the pages it uses.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-constexpr unsigned PAIR_SIZE_SHIFT = 0;
+constexpr bool BIG_ENDIAN_WORDS = true;
 #else
-constexpr unsigned PAIR_SIZE_SHIFT = 56;
+constexpr bool BIG_ENDIAN_WORDS = false;
 #endif
+constexpr unsigned PAIR_SIZE_AT = 7;
 
-std::uint16_t pair_key(const unsigned char* bytes) {
-    std::uint16_t key;
-    std::memcpy(&key, bytes, sizeof key);
-    return key;
+// Byte `at` of a word in memory order.
+constexpr unsigned word_shift(unsigned at) {
+    return BIG_ENDIAN_WORDS ? 8 * (7 - at) : 8 * at;
 }
 
-const std::vector<std::uint64_t>& pair_forms() {
-    static const std::vector<std::uint64_t> table = [] {
-        std::vector<std::uint64_t> forms(256 * 256);
-        for (unsigned first = 0; first < 256; ++first) {
-            const utf8_form& head = CP1251_TO_UTF8[first];
-            const auto head_size = static_cast<unsigned char>(head[FORM_SIZE_AT]);
-            for (unsigned second = 0; second < 256; ++second) {
-                const utf8_form& tail = CP1251_TO_UTF8[second];
-                const auto tail_size = static_cast<unsigned char>(tail[FORM_SIZE_AT]);
-                std::array<char, 8> form{};
-                std::copy_n(head.begin(), head_size, form.begin());
-                std::copy_n(tail.begin(), tail_size, form.begin() + head_size);
-                form[7] = static_cast<char>(head_size + tail_size);
-                const std::array<unsigned char, 2> pair = {static_cast<unsigned char>(first),
-                                                           static_cast<unsigned char>(second)};
-                std::memcpy(&forms[pair_key(pair.data())], form.data(), form.size());
-            }
+// The pair (first, second) as the 16-bit word that holds it in memory.
+constexpr unsigned pair_index(unsigned first, unsigned second) {
+    return BIG_ENDIAN_WORDS ? (first << 8 | second) : (first | second << 8);
+}
+
+// The form of each byte alone, as a word: its bytes in memory order, then zeros.
+constexpr std::array<std::uint64_t, 256> make_byte_words() {
+    std::array<std::uint64_t, 256> words{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const utf8_form& form = CP1251_TO_UTF8[byte];
+        for (unsigned i = 0; i < static_cast<unsigned char>(form[FORM_SIZE_AT]); ++i) {
+            words[byte] |= std::uint64_t{static_cast<unsigned char>(form[i])} << word_shift(i);
         }
-        return forms;
-    }();
+    }
+    return words;
+}
+
+constexpr std::array<std::uint64_t, 256> BYTE_WORDS = make_byte_words();
+
+// Plain arrays: compilers bound the steps spent on a constant, and 65536
+// calls of std::array's subscript alone would use up some of them.
+struct pair_table {
+    std::uint64_t forms[256 * 256];
+};
+
+constexpr pair_table make_pair_table() {
+    std::uint64_t words[256] = {};
+    unsigned sizes[256] = {};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        words[byte] = BYTE_WORDS[byte];
+        sizes[byte] = static_cast<unsigned char>(CP1251_TO_UTF8[byte][FORM_SIZE_AT]);
+    }
+    pair_table table{};
+    for (unsigned first = 0; first < 256; ++first) {
+        for (unsigned second = 0; second < 256; ++second) {
+            const std::uint64_t size = sizes[first] + sizes[second];
+            table.forms[pair_index(first, second)] =
+                BIG_ENDIAN_WORDS ? (words[first] | words[second] >> 8 * sizes[first] | size)
+                                 : (words[first] | words[second] << 8 * sizes[first] | size << 56);
+        }
+    }
     return table;
 }
 
+constexpr pair_table PAIR_FORMS = make_pair_table();
+
 // Writes the form of a pair and returns where the next one goes.
-char* put_pair(const std::uint64_t* forms, const unsigned char* pair, char* dest) {
-    const std::uint64_t form = forms[pair_key(pair)];
+char* put_pair(const unsigned char* pair, char* dest) {
+    std::uint16_t index;
+    std::memcpy(&index, pair, sizeof index);
+    const std::uint64_t form = PAIR_FORMS.forms[index];
     std::memcpy(dest, &form, sizeof form);
-    return dest + ((form >> PAIR_SIZE_SHIFT) & 0xFF);
+    return dest + ((form >> word_shift(PAIR_SIZE_AT)) & 0xFF);
 }
 
 std::string_view up_to_nul(std::string_view text) {
@@ -118,17 +142,14 @@ std::string_view up_to_nul(std::string_view text) {
 char* cp1251_to_utf8_at(std::string_view text, char* dest) {
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = in + text.size();
-    if (text.size() >= 2) {
-        const std::uint64_t* const forms = pair_forms().data();
-        for (; end - in >= 8; in += 8) {
-            dest = put_pair(forms, in, dest);
-            dest = put_pair(forms, in + 2, dest);
-            dest = put_pair(forms, in + 4, dest);
-            dest = put_pair(forms, in + 6, dest);
-        }
-        for (; end - in >= 2; in += 2) {
-            dest = put_pair(forms, in, dest);
-        }
+    for (; end - in >= 8; in += 8) {
+        dest = put_pair(in, dest);
+        dest = put_pair(in + 2, dest);
+        dest = put_pair(in + 4, dest);
+        dest = put_pair(in + 6, dest);
+    }
+    for (; end - in >= 2; in += 2) {
+        dest = put_pair(in, dest);
     }
     if (in != end) {
         const utf8_form& form = CP1251_TO_UTF8[*in];
