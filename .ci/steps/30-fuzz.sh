@@ -26,7 +26,7 @@ build-fuzz/fuzz/list_card_file_fuzzer -seed=1 -max_total_time="$seconds" -max_le
   -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
   "$corpus" >"$log" 2>&1 || status=$?
 
-grep -E '^#[0-9]+ +(INITED|DONE)' "$log" || true
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" || true
 grep -E '^stat::' "$log" || true
 echo "corpus: $(find "$corpus" -type f | wc -l) files"
 findings=("$artifacts"/*)
