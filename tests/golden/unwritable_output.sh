@@ -29,5 +29,5 @@ for card_file in "$@"; do
     "$crdview" -e Windows-1251 "$card_file" >&- 2> "$err"
     check "$card_file, standard output closed" $?
 done
-[ "$failed" -eq 0 ] && echo "unwritable output: all checks passed"
+[ "$failed" -eq 0 ] && echo "unwritable output: every check held"
 exit "$failed"
