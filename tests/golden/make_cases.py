@@ -309,7 +309,7 @@ def body_cases():
         Card(b"No picture", mgc_text(b"plain")),
     ])
     listed("embedded_nul", b"MGC", [Card(b"Nul", mgc_text(b"Shown\0not shown")),
-                                    Card(b"Rrg", mgc_text(b"\0all hidden"))])
+                                    Card(b"Leading NUL", mgc_text(b"\0all hidden"))])
     listed("rrg_embedded_nul", b"RRG", [Card(b"Nul", rrg_text(b"Before\0after"))])
     # An RRG text is exactly its stored length: what follows it is not part of it.
     listed("rrg_text_then_zero_flag", b"RRG", [Card(b"Five", rrg_text(b"Hello")),

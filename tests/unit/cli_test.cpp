@@ -84,24 +84,11 @@ TEST(RunCrdview, ExitStatusFollowsTheListing) {
     const scratch_file card_file("crdview_unit_cli.crd",
                                  mgc_header(1) + index_entry(57, "Alpha") + mgc_body("Hello"));
     const scratch_file other_file("crdview_unit_cli_other.crd", "MGc\x01\x00");
-    const std::string listing =
-        "\n\nMGC card file, total cards: 1\n\n  Card 1\n--------\nAlpha\n\nHello\n";
-
-    const run_result listed = run({"crdview", card_file.path.c_str()});
-    EXPECT_EQ(listed.status, EXIT_LISTED);
-    EXPECT_EQ(listed.output, "\nWindows Card File " + card_file.path + listing + "\n\n");
-
-    const run_result converted = run({"crdview", "-e", "Windows-1251", card_file.path.c_str()});
-    EXPECT_EQ(converted.status, EXIT_LISTED);
-    EXPECT_EQ(converted.output, listed.output);
-
-    const run_result not_card_file = run({"crdview", other_file.path.c_str()});
-    EXPECT_EQ(not_card_file.status, EXIT_NOT_LISTED);
-    EXPECT_EQ(not_card_file.output, "\nWindows Card File " + other_file.path +
-                                        "\n\nThe signature is not supported: MGc"
-                                        "\nNot the Windows Card file.\n\n");
-
-    const run_result missing = run({"crdview", "-x", "y", "crdview_unit_missing.crd"});
+    EXPECT_EQ(run({"crdview", card_file.path.c_str()}).status, EXIT_LISTED);
+    EXPECT_EQ(run({"crdview", "-e", "Windows-1251", card_file.path.c_str()}).status, EXIT_LISTED);
+    EXPECT_EQ(run({"crdview", "-x", "y", card_file.path.c_str()}).status, EXIT_LISTED);
+    EXPECT_EQ(run({"crdview", other_file.path.c_str()}).status, EXIT_NOT_LISTED);
+    const run_result missing = run({"crdview", "crdview_unit_missing.crd"});
     EXPECT_EQ(missing.status, EXIT_NOT_LISTED);
     EXPECT_EQ(missing.output,
               "\nWindows Card File crdview_unit_missing.crd\nError reading file.\n\n");
