@@ -19,13 +19,24 @@ std::string heading_and_line(const std::string& heading, const std::string& line
     return "\n" + heading + "\n--------\n" + line + "\n";
 }
 
-// A stream that is open but cannot be read: every read fails.
+// A stream that is open but cannot be read. Not every C library reports a
+// read of a write-only stream as an error (Wine's msvcrt, for one, just
+// delivers nothing): `reads_fail` tells whether this one does.
 struct write_only_stream {
     scratch_file file;
     file_ptr stream;
+    bool reads_fail = false;
     explicit write_only_stream(const char* name)
-        : file(name, "MGC\x01\x00"), stream(std::fopen(name, "wb")) {}
+        : file(name, "MGC\x01\x00"), stream(std::fopen(name, "wb")) {
+        if (stream) {
+            char probe;
+            reads_fail = std::fread(&probe, 1, 1, stream.get()) == 0 && std::ferror(stream.get());
+            std::clearerr(stream.get());
+        }
+    }
 };
+
+constexpr const char* NO_READ_ERRORS = "this C library reports no error for a write-only stream";
 
 }  // namespace
 
@@ -69,6 +80,9 @@ TEST(ReadIndexEntry, FailingReadIsReported) {
     write_only_stream unreadable("crdview_unit_index.tmp");
     const file_ptr out = output_stream();
     ASSERT_TRUE(unreadable.stream && out);
+    if (!unreadable.reads_fail) {
+        GTEST_SKIP() << NO_READ_ERRORS;
+    }
     card_stream in{unreadable.stream.get()};
     std::vector<std::int32_t> offsets(1);
     read_index_entry(in, ENCODING_NONE, offsets, 0, out.get());
@@ -111,16 +125,16 @@ TEST(ReadCardBody, LeavesTheStreamWhereItFoundIt) {
 }
 
 TEST(ReadCardBody, NegativeOffsetReadsAndPrintsNothing) {
-    // Any read of this stream would fail and be reported.
-    write_only_stream unreadable("crdview_unit_negative.tmp");
+    const file_ptr in_file = stream_with(mgc_body("Not shown"), 3);
     const file_ptr out = output_stream();
-    ASSERT_TRUE(unreadable.stream && out);
-    card_stream in{unreadable.stream.get()};
+    ASSERT_TRUE(in_file && out);
+    card_stream in{in_file.get()};
     for (const std::int32_t offset : {NO_CARD_BODY, INT32_MIN}) {
         read_card_body(in, ENCODING_NONE, VARIANT_MGC, offset, out.get());
         read_card_body(in, ENCODING_NONE, VARIANT_RRG, offset, out.get());
     }
     EXPECT_FALSE(in.read_failed);
+    EXPECT_EQ(std::ftell(in_file.get()), 3);
     EXPECT_EQ(contents(out.get()), "");
 }
 
@@ -128,6 +142,9 @@ TEST(ReadCardBody, FailingReadIsReported) {
     write_only_stream unreadable("crdview_unit_body.tmp");
     const file_ptr out = output_stream();
     ASSERT_TRUE(unreadable.stream && out);
+    if (!unreadable.reads_fail) {
+        GTEST_SKIP() << NO_READ_ERRORS;
+    }
     card_stream in{unreadable.stream.get()};
     read_card_body(in, ENCODING_NONE, VARIANT_RRG, 0, out.get());
     EXPECT_TRUE(in.read_failed);
@@ -137,6 +154,9 @@ TEST(ListCardStream, UnreadableStreamFailsAndPrintsNothing) {
     write_only_stream unreadable("crdview_unit_list.tmp");
     const file_ptr out = output_stream();
     ASSERT_TRUE(unreadable.stream && out);
+    if (!unreadable.reads_fail) {
+        GTEST_SKIP() << NO_READ_ERRORS;
+    }
     EXPECT_EQ(list_card_stream(unreadable.stream.get(), ENCODING_NONE, out.get()),
               CARD_FILE_OPEN_FAILED);
     EXPECT_EQ(contents(out.get()), "");
