@@ -268,7 +268,7 @@ def index_cases():
         Card(b"Top bit set", offset=0x80000000),
         Card(b"Minus one", offset=0xFFFFFFFF),
         Card(b"Readable", mgc_text(b"still here")),
-        Card(b"RRG-like offset", offset=0x9000006D),
+        Card(b"Top bit and a plausible offset", offset=0x8000006D),
     ])
     listed("rrg_negative_offset", b"RRG", [
         Card(b"Object elsewhere", offset=0xFFFFFFFE),
