@@ -17,7 +17,9 @@ rm -rf "$corpus" "$artifacts"
 mkdir -p "$corpus" "$artifacts"
 shopt -s nullglob
 seeds=(fuzz/seeds/* fuzz/regressions/*.crd examples/*.crd tests/golden/cases/*.crd)
-[ "${#seeds[@]}" -eq 0 ] || cp -- "${seeds[@]}" "$corpus/"
+for seed in "${seeds[@]}"; do
+  cp -- "$seed" "$corpus/$(echo "$seed" | tr / _)"  # the same name in two places stays two seeds
+done
 echo "seed files: ${#seeds[@]}"
 
 log=build-fuzz/fuzz.log
