@@ -313,18 +313,44 @@ void list_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
     }
 }
 
+// Called on their own, the per-card functions read the index from the file's
+// own position and leave the file at the index position when they return, so
+// a caller may look at the file between the calls.
+void take_file_position(card_stream& in) {
+    const long at = std::ftell(in.file);
+    if (at < 0) {
+        start_stream(in);  // a stream that cannot tell (a pipe): go on counting
+        return;
+    }
+    in.index_position = at;
+    in.file_position = at;
+}
+
+void give_file_position(card_stream& in) {
+    if (in.file_position != in.index_position &&
+        static_cast<std::uint64_t>(in.index_position) <=
+            static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+        std::fseek(in.file, static_cast<long>(in.index_position), SEEK_SET) == 0) {
+        in.file_position = in.index_position;
+    }
+}
+
 }  // namespace
 
 void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
                       std::int16_t index, std::FILE* out) {
+    take_file_position(in);
     list_index_entry(in, encoding, card_offsets, index, out);
     write_output(in, out);
+    give_file_position(in);
 }
 
 void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
                     std::FILE* out) {
+    take_file_position(in);
     list_card_body(in, encoding, variant, body_offset, out);
     write_output(in, out);
+    give_file_position(in);
 }
 
 std::int64_t card_stream_position(card_stream& in) {
@@ -376,6 +402,7 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out)
         }
         write_output(in, out);
     }
+    give_file_position(in);  // behind the last entry read
     return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
 }
 

@@ -71,10 +71,10 @@ struct file_window {
 // An open card file being listed. `read_failed` is set when the system
 // reports an error (not the end of the file) for bytes a read needed.
 //
-// The stream keeps its own reading position for the index walk: it starts at
-// the file's position at the first read and moves only through
-// read_index_entry and the header reads. While a card_stream is in use, read
-// its file only through it; the file's own position is the stream's business.
+// read_index_entry and read_card_body take the index position from the file's
+// own position and leave the file there (behind the entry just read) when they
+// return. Within list_card_stream the stream keeps the index position itself
+// and puts the file there once the listing ends.
 struct card_stream {
     std::FILE* file;
     bool read_failed = false;
@@ -87,8 +87,7 @@ struct card_stream {
     std::size_t output_used = 0;
 };
 
-// Where the next index byte will be read from (the file's own position until
-// the first read).
+// Where the next index byte will be read from.
 [[nodiscard]] std::int64_t card_stream_position(card_stream& in);
 
 // Lists the card file at `path` to `out` (standard output when omitted).
