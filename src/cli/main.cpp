@@ -6,6 +6,9 @@
 #include "cli.h"
 
 int main(int argc, char** argv) {
+    // The listing is gathered and written in large blocks; stdio buffering
+    // would only copy every block once more on its way out.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     int status = run_crdview(argc, argv, stdout);
     // A listing that could not be written is a failure too.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
