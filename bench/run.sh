@@ -3,9 +3,9 @@
 #
 # Builds a Release crdview in build-bench/ (beside this tree's other build
 # directories), writes the benchmark files there, then for each file times
-# `crdview FILE`, `crdview -e Windows-1251 FILE` and `cat FILE`, all writing to
-# /dev/null: one warm-up run, then RUNS timed runs (default 11), and prints the
-# median of each and its ratio to cat. Then the peak resident memory of each
+# `cat FILE`, `crdview FILE` and `crdview -e Windows-1251 FILE`, all writing to
+# /dev/null, in turn: one warm-up round, then RUNS timed rounds (default 11),
+# and prints the median of each and its ratio to cat. Then the peak resident memory of each
 # (/usr/bin/time -v) and the read and seek system calls (strace -c -f), where
 # those tools are installed.
 #
@@ -33,17 +33,29 @@ now_us() {
     echo "${t//[.,]/}"
 }
 
-# Prints the median wall time in microseconds of `"$@" >/dev/null`.
+# Times the commands "cat FILE", "crdview FILE" and "crdview -e Windows-1251
+# FILE" in turn, one warm-up round and then `runs` rounds, so that all three
+# meet the same load on the machine; prints the median wall time of each in
+# microseconds, one per line.
 median_us() {
-    local times=() i start end
-    "$@" >/dev/null || true
-    for ((i = 0; i < runs; i++)); do
-        start=$(now_us)
-        "$@" >/dev/null || true
-        end=$(now_us)
-        times+=($((end - start)))
+    local file=$1 round k start end
+    local -a times0=() times1=() times2=()
+    for ((round = 0; round <= runs; round++)); do
+        for k in 0 1 2; do
+            start=$(now_us)
+            case $k in
+            0) cat "$file" >/dev/null ;;
+            1) "$crdview" "$file" >/dev/null || true ;;
+            2) "$crdview" -e Windows-1251 "$file" >/dev/null || true ;;
+            esac
+            end=$(now_us)
+            ((round == 0)) && continue
+            eval "times$k+=($((end - start)))"
+        done
     done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+    for k in 0 1 2; do
+        eval 'printf "%s\n" "${times'$k'[@]}"' | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+    done
 }
 
 # Prints the peak resident memory in KiB of `"$@" >/dev/null`.
@@ -74,18 +86,15 @@ for file in "$build_dir/bench.mgc" "$build_dir/bench.rrg"; do
     echo
     echo "$(basename "$file") ($(wc -c <"$file") bytes)"
     printf '  %-30s %10s %8s %12s %8s %8s\n' command "median ms" "x cat" "peak RSS KiB" reads seeks
-    cat_us=$(median_us cat "$file")
-    for label in "cat FILE" "crdview FILE" "crdview -e Windows-1251 FILE"; do
-        case $label in
-        "cat FILE") cmd=(cat "$file") ;;
-        "crdview FILE") cmd=("$crdview" "$file") ;;
-        *) cmd=("$crdview" -e Windows-1251 "$file") ;;
+    mapfile -t medians < <(median_us "$file")
+    cat_us=${medians[0]}
+    for k in 0 1 2; do
+        case $k in
+        0) label="cat FILE" cmd=(cat "$file") ;;
+        1) label="crdview FILE" cmd=("$crdview" "$file") ;;
+        2) label="crdview -e Windows-1251 FILE" cmd=("$crdview" -e Windows-1251 "$file") ;;
         esac
-        if [[ $label == "cat FILE" ]]; then
-            us=$cat_us
-        else
-            us=$(median_us "${cmd[@]}")
-        fi
+        us=${medians[$k]}
         rss=n/a
         ((have_time)) && rss=$(peak_rss_kib "${cmd[@]}")
         calls="n/a n/a"
