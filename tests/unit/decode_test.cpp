@@ -2,11 +2,131 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#if __has_include(<iconv.h>) && !defined(_WIN32)
+#include <iconv.h>
+#define HAVE_ICONV 1
+#endif
+
+namespace {
+
+std::string convert(std::string_view text) {
+    std::string converted;
+    cp1251_to_utf8(text, converted);
+    return converted;
+}
+
+#ifdef HAVE_ICONV
+// The system's own Windows-1251 converter, as an independent oracle. Returns
+// false when it refuses the input.
+bool iconv_cp1251(const std::string& text, std::string& utf8) {
+    iconv_t cd = iconv_open("UTF-8", "CP1251");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    std::string in = text;
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in_p = in.data();
+    char* out_p = out.data();
+    size_t in_left = in.size();
+    size_t out_left = out.size();
+    const size_t rc = iconv(cd, &in_p, &in_left, &out_p, &out_left);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1) || in_left != 0) {
+        return false;
+    }
+    utf8.assign(out.data(), out.size() - out_left);
+    return true;
+}
+#endif
+
+}  // namespace
+
 TEST(DecodeText, NoneReturnsTheVeryText) {
     const std::string stored = "\xC0\xE1 text";
     std::string converted = "untouched";
-    const std::string_view shown = decode_text(stored, ENCODING_NONE, converted);
-    EXPECT_EQ(shown.data(), stored.data());
-    EXPECT_EQ(shown.size(), stored.size());
+    for (int encoding : {static_cast<int>(ENCODING_NONE), 2, -1}) {
+        const std::string_view shown = decode_text(stored, encoding, converted);
+        EXPECT_EQ(shown.data(), stored.data());
+        EXPECT_EQ(shown.size(), stored.size());
+    }
     EXPECT_EQ(converted, "untouched");
 }
+
+TEST(DecodeText, Windows1251ReturnsTheConversion) {
+    std::string converted;
+    const std::string_view shown = decode_text("\xCF\xF0\xE8\xE2\xE5\xF2", 1, converted);
+    EXPECT_EQ(shown, "Привет");
+    EXPECT_EQ(shown.data(), converted.data());
+}
+
+TEST(Cp1251ToUtf8, AsciiAndControlBytesPassUnchanged) {
+    std::string ascii;
+    for (int b = 1; b < 0x80; ++b) {
+        ascii += static_cast<char>(b);
+    }
+    EXPECT_EQ(convert(ascii), ascii);
+    EXPECT_EQ(convert(""), "");
+    EXPECT_EQ(convert("line one\r\nline two\r\n"), "line one\r\nline two\r\n");
+}
+
+TEST(Cp1251ToUtf8, LettersAndSignsByHand) {
+    EXPECT_EQ(convert("\xC0\xEF\xF0\xFF"), "\xD0\x90\xD0\xBF\xD1\x80\xD1\x8F");  // А п р я
+    EXPECT_EQ(convert("\xA8\xB8"), "Ёё");
+    EXPECT_EQ(convert("\xAB\xB9 5\xBB"), "«№ 5»");
+    EXPECT_EQ(convert("\x96\x97\x88\xA0"), "–—€\xC2\xA0");
+    EXPECT_EQ(convert("\xAF\xBF\xB2\xB3\xA5\xB4\xA1\xA2"), "ЇїІіҐґЎў");
+    EXPECT_EQ(convert("\x80\x8A\xBC\x9F"), "ЂЉјџ");
+}
+
+TEST(Cp1251ToUtf8, UnassignedByteBecomesAsterisk) {
+    EXPECT_EQ(convert("\x98"), "*");
+    EXPECT_EQ(convert("a\x98\xC0"), "a*\xD0\x90");
+}
+
+TEST(Cp1251ToUtf8, NulEndsTheText) {
+    const std::string stored("\xC0\xC1\0\xC2", 4);
+    EXPECT_EQ(convert(stored), "АБ");
+}
+
+TEST(Cp1251ToUtf8, LongTextsAreConvertedWhole) {
+    // A full card of 440 Cyrillic letters is 880 bytes of UTF-8.
+    EXPECT_EQ(convert(std::string(440, '\xE0')).size(), 880u);
+    std::string expected;
+    for (int i = 0; i < 440; ++i) {
+        expected += "а";
+    }
+    EXPECT_EQ(convert(std::string(440, '\xE0')), expected);
+    EXPECT_EQ(convert(std::string(600, 'x')), std::string(600, 'x'));
+    EXPECT_EQ(convert(std::string(65535, '\xB9')).size(), 3u * 65535u);
+}
+
+#ifdef HAVE_ICONV
+TEST(Cp1251ToUtf8, EveryUpperByteMatchesIconv) {
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        std::string expected;
+        if (b == 0x98) {
+            EXPECT_FALSE(iconv_cp1251(byte, expected)) << "iconv assigns 0x98";
+            expected = "*";
+        } else {
+            ASSERT_TRUE(iconv_cp1251(byte, expected)) << "byte " << b;
+        }
+        EXPECT_EQ(convert(byte), expected) << "byte 0x" << std::hex << b;
+    }
+}
+
+TEST(Cp1251ToUtf8, WholeCodePageInOneTextMatchesIconv) {
+    std::string all;
+    for (int b = 1; b <= 0xFF; ++b) {
+        if (b != 0x98) {
+            all += static_cast<char>(b);
+        }
+    }
+    std::string text = all + all;
+    std::string expected;
+    ASSERT_TRUE(iconv_cp1251(text, expected));
+    EXPECT_EQ(convert(text), expected);
+}
+#endif

@@ -1,0 +1,12 @@
+# The committed sample card files and golden cases are exactly what their
+# generators write: regenerate them and fail on any difference.
+set -euo pipefail
+python3 examples/make_examples.py
+python3 tests/golden/make_cases.py
+changes=$(git status --porcelain -- examples tests/golden/cases)
+if [ -n "$changes" ]; then
+  echo "generated files differ from the committed ones:"
+  echo "$changes"
+  exit 1
+fi
+echo "generated files match their generators"

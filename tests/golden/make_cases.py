@@ -1,0 +1,411 @@
+#!/usr/bin/env python3
+"""Writes the golden cases of crdview into cases/ beside this script.
+
+Regenerate every case (fixture, arguments, expected output, exit status) with:
+
+    python3 tests/golden/make_cases.py
+
+Each case states in bytes the card file it feeds to crdview (a small builder
+below lays out the header, the index entries and the bodies), and composes
+the listing crdview must print from the cards it placed: banner, header line,
+heading, rule, index line, text, closing message. Cases whose output does not
+follow from a well-formed file (truncated files, odd signatures) state their
+output piece by piece. Nothing here runs crdview.
+
+NAME.crd     the card file (when the case has one)
+NAME.args    crdview's arguments, one a line (run with cases/ as working dir)
+NAME.out     the exact standard output
+NAME.status  the exit status, when it is not 0
+"""
+
+import os
+import struct
+
+CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
+
+# ---------------------------------------------------------------------------
+# What crdview prints.
+
+HELP = (b"\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n"
+        b"  OPTION:\n  -e <encoding> decode from this encoding to UTF-8.\n"
+        b"                currently supports only Windows-1251.\n\n"
+        b"  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n"
+        b"  NOTE:\n  In the Windows terminal use chcp command to set the code page.\n"
+        b"  For example: \"chcp 1251\" to set the Windwso-1251 code page.\n\n")
+
+CLOSE_LISTED = b"\n" + b"\n"
+CLOSE_ERROR = b"\nError reading file.\n" + b"\n"
+CLOSE_NOT_CARD_FILE = b"\nNot the Windows Card file.\n" + b"\n"
+
+EXIT_LISTED, EXIT_NOT_LISTED, EXIT_USAGE = 0, 1, 2
+
+
+def banner(path):
+    return b"\nWindows Card File " + path.encode()
+
+
+def header_line(signature, count):
+    return b"\n\n" + signature + b" card file, total cards: %d\n" % count
+
+
+def bad_signature(supplied):
+    return b"\n\nThe signature is not supported: " + supplied
+
+
+def heading(number):
+    """Right-aligned to the eight-hyphen rule up to card 999."""
+    indent = 2 if number <= 9 else 1 if number <= 99 else 0
+    return b"\n" + b" " * indent + b"Card %d" % number + b"\n--------"
+
+
+def shown(text):
+    return b"\n" + text + b"\n"
+
+
+def ole_notice(uid, format_id, class_name_length):
+    return (b"\n*** OLE object, not supported,\n    UID: %d, format ID: %d, class name len: %d.\n"
+            % (uid, format_id, class_name_length))
+
+
+def up_to_nul(data):
+    return data.split(b"\0", 1)[0]
+
+
+def cp1251_to_utf8(data):
+    """Python's own cp1251 codec is the reference; 0x98, which the code page
+    leaves unassigned, becomes '*'."""
+    return data.decode("cp1251", errors="replace").replace("\ufffd", "*").encode("utf-8")
+
+
+def as_stored(data):
+    return data
+
+
+# ---------------------------------------------------------------------------
+# Card file builder.
+
+INDEX_ENTRY_SIZE = 52
+INDEX_TEXT_SIZE = 41
+
+
+class Body:
+    """A card body: its bytes in the file, and either the stored text it
+    holds (printed up to its first NUL, converted when asked) or the notice
+    it shows."""
+
+    def __init__(self, data, text=None, notice=None):
+        self.data, self.text, self.notice = data, text, notice
+
+    def listing(self, convert):
+        if self.notice is not None:
+            return self.notice
+        return shown(convert(up_to_nul(self.text)))
+
+
+def mgc_text(text, graphic=0):
+    """G, then G + 10 bytes of graphic block when G is not 0, then L and the text."""
+    block = bytes((i * 37 + 11) & 0xFF for i in range(graphic + 10)) if graphic else b""
+    data = struct.pack("<H", graphic) + block + struct.pack("<H", len(text)) + text
+    return Body(data, text=text)
+
+
+def rrg_text(text, trailing=b""):
+    """Object flag 0, L, the text; `trailing` bytes follow in the file but are
+    not part of the text."""
+    return Body(struct.pack("<HH", 0, len(text)) + text + trailing, text=text)
+
+
+def rrg_object(uid, format_id, class_name_length, flag=1, ignored=0x11223344, rest=b""):
+    data = struct.pack("<HiIii", flag, uid, ignored, format_id, class_name_length) + rest
+    return Body(data, notice=ole_notice(uid, format_id, class_name_length))
+
+
+class Card:
+    """One index entry. `offset` overrides the body's place (0: no body; a
+    value with the top bit set: a negative offset); `pad` fills the six bytes
+    the viewer does not interpret."""
+
+    def __init__(self, title, body=None, flag=0, offset=None, pad=bytes(6)):
+        self.title, self.body, self.flag, self.offset, self.pad = title, body, flag, offset, pad
+
+
+def header(signature, count, rrg_field=0):
+    if signature == b"RRG":
+        return signature + struct.pack("<Ih", rrg_field, count)
+    return signature + struct.pack("<h", count)
+
+
+def index_entry(card, offset):
+    title = card.title
+    assert len(title) <= INDEX_TEXT_SIZE and len(card.pad) == 6
+    return card.pad + struct.pack("<IB", offset, card.flag) + title.ljust(INDEX_TEXT_SIZE, b"\0")
+
+
+def card_file(signature, cards, count=None, rrg_field=0, convert=as_stored):
+    """Lays out a card file (header, index, then the bodies in card order) and
+    composes its listing after the banner: (file bytes, expected output)."""
+    count = len(cards) if count is None else count
+    head = header(signature, count, rrg_field)
+    place = len(head) + INDEX_ENTRY_SIZE * len(cards)
+    index, bodies, listing = b"", b"", header_line(signature, count)
+    for number, card in enumerate(cards, start=1):
+        listed_here = number <= count  # a count of 0 or less lists no card
+        if card.offset is not None:
+            offset = card.offset
+        elif card.body is not None:
+            offset = place + len(bodies)
+            bodies += card.body.data
+        else:
+            offset = 0
+        index += index_entry(card, offset)
+        if not listed_here or offset == 0 or card.flag != 0:
+            continue  # skipped: nothing at all is printed
+        listing += heading(number) + shown(convert(up_to_nul(card.title)))
+        if offset >= 0x80000000:
+            continue  # negative as a signed 32-bit offset: the body is not read
+        # A body the file does not hold reads as zeros: an empty text.
+        listing += card.body.listing(convert) if card.body else shown(b"")
+    return head + index + bodies, listing
+
+
+# ---------------------------------------------------------------------------
+# Writing the cases.
+
+written = []
+
+
+def case(name, args, out, status=EXIT_LISTED, crd=None):
+    if crd is not None:
+        with open(os.path.join(CASES, name + ".crd"), "wb") as f:
+            f.write(crd)
+    with open(os.path.join(CASES, name + ".args"), "w", newline="\n") as f:
+        f.write("".join(arg + "\n" for arg in args))
+    with open(os.path.join(CASES, name + ".out"), "wb") as f:
+        f.write(out)
+    status_path = os.path.join(CASES, name + ".status")
+    if status != EXIT_LISTED:
+        with open(status_path, "w", newline="\n") as f:
+            f.write("%d\n" % status)
+    elif os.path.exists(status_path):
+        os.remove(status_path)
+    written.append(name)
+
+
+def listed(name, signature, cards, args_before=(), **layout):
+    """A card file listed in full: banner, listing, the empty closing line."""
+    path = name + ".crd"
+    data, listing = card_file(signature, cards, **layout)
+    case(name, list(args_before) + [path], banner(path) + listing + CLOSE_LISTED, crd=data)
+
+
+def raw_case(name, data, middle, close=CLOSE_LISTED, status=EXIT_LISTED):
+    """A file whose listing is stated piece by piece."""
+    path = name + ".crd"
+    case(name, [path], banner(path) + middle + close, status=status, crd=data)
+
+
+def cp(text):
+    return text.encode("cp1251")
+
+
+# Russian texts as stored in Windows-1251, and the same cards for the options.
+RUSSIAN = [
+    Card(cp("Иванов Иван Петрович"), mgc_text(cp("ул. Ленина, д. 5, кв. 12\r\nТел. 123-45-67"))),
+    Card(cp("Щукина Эльвира Юрьевна"), mgc_text(cp("Звонить после 18:00"))),
+]
+
+
+def command_line_cases():
+    # One argument: the texts exactly as stored.
+    listed("as_stored", b"MGC", RUSSIAN)
+    # -e Windows-1251: index lines and texts converted to UTF-8.
+    listed("convert", b"MGC", RUSSIAN, args_before=("-e", "Windows-1251"), convert=cp1251_to_utf8)
+    # Any other pair before the file lists it without conversion, silently.
+    listed("option_upper_e", b"MGC", RUSSIAN, args_before=("-E", "Windows-1251"))
+    listed("encoding_lower_case", b"MGC", RUSSIAN, args_before=("-e", "windows-1251"))
+    listed("encoding_koi8r", b"MGC", RUSSIAN, args_before=("-e", "KOI8-R"))
+    # Two or four arguments: the help text only, with the program's base name.
+    help_out = HELP % (b"crdview", b"crdview")
+    case("two_args", ["-e", "as_stored.crd"], help_out, status=EXIT_USAGE)
+    case("four_args", ["-e", "Windows-1251", "as_stored.crd", "as_stored.crd"], help_out,
+         status=EXIT_USAGE)
+
+
+def closing_cases():
+    case("missing_file", ["none.crd"], banner("none.crd") + CLOSE_ERROR, status=EXIT_NOT_LISTED)
+    # A path that opens but cannot be read as a file.
+    case("directory", ["."], banner(".") + CLOSE_ERROR, status=EXIT_NOT_LISTED)
+    raw_case("signature_lower_rrg", b"rrg" + bytes(60), bad_signature(b"rrg"),
+             CLOSE_NOT_CARD_FILE, EXIT_NOT_LISTED)
+    raw_case("signature_mgc_mixed_case", b"MGc\x01\x00" + bytes(52), bad_signature(b"MGc"),
+             CLOSE_NOT_CARD_FILE, EXIT_NOT_LISTED)
+    # A file shorter than a signature shows only the bytes it holds.
+    raw_case("empty_file", b"", bad_signature(b""), CLOSE_NOT_CARD_FILE, EXIT_NOT_LISTED)
+    raw_case("one_byte_file", b"M", bad_signature(b"M"), CLOSE_NOT_CARD_FILE, EXIT_NOT_LISTED)
+    raw_case("two_byte_file", b"MG", bad_signature(b"MG"), CLOSE_NOT_CARD_FILE, EXIT_NOT_LISTED)
+    raw_case("three_byte_other", b"CRD", bad_signature(b"CRD"), CLOSE_NOT_CARD_FILE,
+             EXIT_NOT_LISTED)
+
+
+def index_cases():
+    # The worked example: Alpha with its text Hello, Beta without a body.
+    listed("mgc_two_cards", b"MGC", [Card(b"Alpha", mgc_text(b"Hello")), Card(b"Beta")])
+    listed("rrg_text_cards", b"RRG", [
+        Card(b"Acme Plumbing", rrg_text(b"Call (555) 010-4477\r\nAsk for Dave")),
+        Card(b"Dentist", rrg_text(b"Dr. Park, Tuesday 9:30")),
+    ], rrg_field=0x7FFF0102)  # the four bytes before the count are not interpreted
+    listed("count_zero", b"MGC", [], count=0)
+    listed("count_minus_one", b"MGC", [Card(b"Never read", mgc_text(b"x"))], count=-1)
+    listed("rrg_count_minus_one", b"RRG", [Card(b"Never read", rrg_text(b"x"))], count=-1)
+    listed("skipped_entries", b"MGC", [
+        Card(b"First", mgc_text(b"one")),
+        Card(b"No body", offset=0),
+        Card(b"Flagged", mgc_text(b"hidden"), flag=1),
+        Card(b"Flag 0x80", mgc_text(b"hidden too"), flag=0x80),
+        Card(b"Fifth", mgc_text(b"five")),
+    ])
+    listed("negative_offsets", b"MGC", [
+        Card(b"Top bit set", offset=0x80000000),
+        Card(b"Minus one", offset=0xFFFFFFFF),
+        Card(b"Readable", mgc_text(b"still here")),
+        Card(b"Top bit and a plausible offset", offset=0x8000006D),
+    ])
+    listed("rrg_negative_offset", b"RRG", [
+        Card(b"Object elsewhere", offset=0xFFFFFFFE),
+        Card(b"Text", rrg_text(b"fine")),
+    ])
+    # Headings of cards 9, 10, 99, 100 and 1000 (nine characters wide).
+    shown_cards = {1, 9, 10, 99, 100, 999, 1000}
+    listed("heading_widths", b"MGC", [
+        Card(b"Card number %d" % n, mgc_text(b"text %d" % n)) if n in shown_cards else Card(b"")
+        for n in range(1, 1001)
+    ])
+    # The index line field: 40 characters and the NUL; 41 with no NUL ends at the field's end.
+    forty = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd"
+    forty_one = forty + b"e"
+    assert len(forty) == 40 and len(forty_one) == 41
+    listed("index_line_40", b"MGC", [Card(forty, mgc_text(b"body"))])
+    listed("index_line_41_no_nul", b"RRG", [Card(forty_one, rrg_text(b"body")),
+                                            Card(b"Next", rrg_text(b"next body"))])
+    listed("index_line_nul_inside", b"MGC", [Card(b"Shown\0hidden", mgc_text(b"body"))])
+    # Bodies may lie anywhere and in any order; two entries may share one.
+    shared = mgc_text(b"Shared text")
+    first, second = mgc_text(b"Stored second"), mgc_text(b"Stored first")
+    head = len(header(b"MGC", 4)) + 4 * INDEX_ENTRY_SIZE
+    at_shared, at_second = head, head + len(shared.data)
+    at_first = at_second + len(second.data)
+    cards = [Card(b"A", shared, offset=at_shared), Card(b"B", first, offset=at_first),
+             Card(b"C", second, offset=at_second), Card(b"D", shared, offset=at_shared)]
+    data, listing = card_file(b"MGC", cards)
+    data += shared.data + second.data + first.data
+    raw_case("bodies_out_of_order", data, listing)
+
+
+def body_cases():
+    listed("mgc_empty_text", b"MGC", [Card(b"Empty", mgc_text(b"")), Card(b"After", mgc_text(b"x"))])
+    listed("mgc_graphic_block", b"MGC", [
+        Card(b"With picture", mgc_text(b"Text behind a 100-byte picture", graphic=100)),
+        Card(b"Small picture", mgc_text(b"G is 1", graphic=1)),
+        Card(b"No picture", mgc_text(b"plain")),
+    ])
+    listed("embedded_nul", b"MGC", [Card(b"Nul", mgc_text(b"Shown\0not shown")),
+                                    Card(b"Leading NUL", mgc_text(b"\0all hidden"))])
+    listed("rrg_embedded_nul", b"RRG", [Card(b"Nul", rrg_text(b"Before\0after"))])
+    # An RRG text is exactly its stored length: what follows it is not part of it.
+    listed("rrg_text_then_zero_flag", b"RRG", [Card(b"Five", rrg_text(b"Hello")),
+                                               Card(b"Next", rrg_text(b"World"))])
+    listed("rrg_text_then_xyz", b"RRG", [Card(b"Five", rrg_text(b"Hello", trailing=b"XYZ"))])
+    listed("rrg_text_then_object", b"RRG", [Card(b"Five", rrg_text(b"Hello")),
+                                            Card(b"Object", rrg_object(3, 2, 7))])
+    line = b"The quick brown fox jumps over the lazy dog, line %05d.\r\n"
+    long_text = b"".join(line % i for i in range(1200))[:65535]
+    assert len(long_text) == 65535
+    listed("rrg_longest_text", b"RRG", [Card(b"Longest", rrg_text(long_text, trailing=b"XYZ")),
+                                        Card(b"Short", rrg_text(b"ok"))])
+    listed("rrg_object", b"RRG", [
+        Card(b"Picture", rrg_object(7, 2, 9, rest=b"PBrush\0\0\0" + bytes(20))),
+        Card(b"Negative fields", rrg_object(-1, -2147483648, 2147483647, flag=0x8000)),
+        Card(b"Text after", rrg_text(b"plain text")),
+    ])
+
+
+def conversion_cases():
+    conv = ("-e", "Windows-1251")
+    # The whole text is converted, however long (here 1232 bytes of UTF-8).
+    words = "Съешь же ещё этих мягких французских булок да выпей чаю. "
+    long_card = cp((words * 12).strip())
+    assert len(long_card.decode("cp1251")) > 600
+    listed("convert_long_card", b"MGC", [Card(cp("Длинная карточка"), mgc_text(long_card))],
+           args_before=conv, convert=cp1251_to_utf8)
+    # Every sign of the code page, and 0x98, which it leaves unassigned.
+    signs = cp("Ёлкин ёж «кавычки» № 5 – тире — €\u00a0Ђ Ї і ў ") + b"\x98"
+    listed("convert_signs", b"MGC", [Card(cp("Ёжиков «Ёлка» №1"), mgc_text(signs))],
+           args_before=conv, convert=cp1251_to_utf8)
+    upper_half = bytes(range(0x80, 0x100))
+    listed("convert_rrg_upper_half", b"RRG", [Card(bytes(range(0xC0, 0xE8)), rrg_text(upper_half))],
+           args_before=conv, convert=cp1251_to_utf8)
+    listed("upper_half_as_stored", b"RRG", [Card(bytes(range(0xC0, 0xE8)), rrg_text(upper_half))])
+
+
+def truncated_cases():
+    """Files that end early: the missing bytes read as zeros."""
+    # Inside the count: MGC 05 -> count 5, every entry past the end reads as
+    # offset 0 and is skipped.
+    raw_case("truncated_in_count", b"MGC\x05", header_line(b"MGC", 5))
+    raw_case("rrg_truncated_in_header", b"RRG\x01\x02\x03\x04\x03", header_line(b"RRG", 3))
+    # More cards counted than entries present.
+    # (The one card keeps its body in the six bytes of its entry that are not
+    # interpreted: G = 0, L = 2, two letters; nothing follows the entry.)
+    data = b"MGC\x03\x00" + index_entry(Card(b"Only", pad=b"\0\0\x02\0ok"), 5)
+    raw_case("count_beyond_entries", data,
+             header_line(b"MGC", 3) + heading(1) + shown(b"Only") + shown(b"ok"))
+    # Inside an index entry. Each entry keeps its body in its own six bytes
+    # that are not interpreted (G = 0, L = 2, two letters): bodies may lie
+    # anywhere. The second entry is cut inside its index line.
+    first_at, second_at = 5, 5 + INDEX_ENTRY_SIZE
+    entry1 = index_entry(Card(b"Complete", pad=b"\0\0\x02\0Hi"), first_at)
+    entry2 = index_entry(Card(b"Truncated title", pad=b"\0\0\x02\0Yo"), second_at)
+    data = b"MGC\x02\x00" + entry1 + entry2[:11 + 9]
+    raw_case("truncated_in_index_entry", data,
+             header_line(b"MGC", 2) + heading(1) + shown(b"Complete") + shown(b"Hi") +
+             heading(2) + shown(b"Truncated") + shown(b"Yo"))
+    # Cut inside the body offset: only its low byte is there, the rest reads as zeros.
+    entry = index_entry(Card(b"x"), 5)
+    raw_case("truncated_in_body_offset", b"MGC\x01\x00" + entry[:7], header_line(b"MGC", 1) +
+             heading(1) + shown(b"") + shown(b""))
+    # Inside a body: the text prints as far as the file goes.
+    data, _ = card_file(b"MGC", [Card(b"Cut", mgc_text(b"Only this much of a longer text"))])
+    raw_case("truncated_in_mgc_text", data[:-17],
+             header_line(b"MGC", 1) + heading(1) + shown(b"Cut") + shown(b"Only this much"))
+    data, _ = card_file(b"RRG", [Card(b"Cut", rrg_text(b"Only this much of a longer text"))])
+    raw_case("truncated_in_rrg_text", data[:-17],
+             header_line(b"RRG", 1) + heading(1) + shown(b"Cut") + shown(b"Only this much"))
+    data, _ = card_file(b"MGC", [Card(b"Picture", mgc_text(b"lost", graphic=100))])
+    raw_case("truncated_in_graphic_block", data[:-60],
+             header_line(b"MGC", 1) + heading(1) + shown(b"Picture") + shown(b""))
+    data, _ = card_file(b"RRG", [Card(b"Object", rrg_object(7, 2, 9))])
+    raw_case("truncated_in_object", data[:-10],
+             header_line(b"RRG", 1) + heading(1) + shown(b"Object") + ole_notice(7, 0, 0))
+    data, _ = card_file(b"MGC", [Card(b"Far away", offset=1 << 20)])
+    raw_case("body_beyond_end", data,
+             header_line(b"MGC", 1) + heading(1) + shown(b"Far away") + shown(b""))
+
+
+def main():
+    os.makedirs(CASES, exist_ok=True)
+    command_line_cases()
+    closing_cases()
+    index_cases()
+    body_cases()
+    conversion_cases()
+    truncated_cases()
+    # Remove what an earlier run wrote for cases that no longer exist.
+    for entry in os.listdir(CASES):
+        stem, ext = os.path.splitext(entry)
+        if ext in (".crd", ".args", ".out", ".status") and stem not in written:
+            os.remove(os.path.join(CASES, entry))
+    print("%d cases written to %s" % (len(written), CASES))
+
+
+if __name__ == "__main__":
+    main()
