@@ -17,7 +17,7 @@ deb=$(ls "$build"/crdview_*.deb)
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
 
-if dpkg-query -W -f='${Status}' crdview 2>/dev/null | grep -q 'install ok installed'; then
+if [ "$(dpkg-query -W -f='${Status}' crdview 2>/dev/null)" = "install ok installed" ]; then
   echo "crdview is already installed on this system; not testing the package over it"
   exit 1
 fi
@@ -34,7 +34,10 @@ status=0
 /usr/bin/crdview >/dev/null || status=$?
 test "$status" -eq 2
 test "$(man -w crdview)" = /usr/share/man/man1/crdview.1
-man -P cat crdview | grep -q 'chcp 1251'
+# (Whole outputs are captured before grep -q looks at them: with pipefail,
+# grep -q leaving early would fail the writer by SIGPIPE.)
+page=$(man -P cat crdview)
+grep -q 'chcp 1251' <<<"$page"
 
 "${sudo_cmd[@]}" dpkg --remove crdview
 trap - EXIT
@@ -43,9 +46,10 @@ test ! -e /usr/bin/crdview
 # The Windows .zip: crdview.exe, README.md and LICENSE.
 (cd build-mingw && cpack -G ZIP)
 zip=$(ls build-mingw/crdview-*-win64.zip)
-unzip -l "$zip"
+members=$(unzip -l "$zip")
+echo "$members"
 for member in bin/crdview.exe README.md LICENSE; do
-  unzip -l "$zip" | grep -q "/$member\$"
+  grep -q "/$member\$" <<<"$members"
 done
 
 # The crdview.exe from the zip (stripped) lists the examples with the same
