@@ -353,11 +353,6 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
     give_file_position(in);
 }
 
-std::int64_t card_stream_position(card_stream& in) {
-    start_stream(in);
-    return in.index_position;
-}
-
 card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
     card_stream in{file};
     start_stream(in);

@@ -87,9 +87,6 @@ struct card_stream {
     std::size_t output_used = 0;
 };
 
-// Where the next index byte will be read from.
-[[nodiscard]] std::int64_t card_stream_position(card_stream& in);
-
 // Lists the card file at `path` to `out` (standard output when omitted).
 [[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
 [[nodiscard]] card_file_result list_card_file(const char* path, int encoding);
