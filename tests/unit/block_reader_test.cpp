@@ -220,20 +220,6 @@ TEST(BlockReader, PerCardFunctionsKeepTheIndexPositionAndWriteAtOnce) {
     EXPECT_FALSE(in.read_failed);
 }
 
-TEST(BlockReader, ReadErrorEndsTheListing) {
-    // A stream open for writing only cannot be read: the signature read fails.
-    const char* const path = "block_reader_write_only.tmp";
-    {
-        const file_ptr write_only(std::fopen(path, "wb"));
-        ASSERT_TRUE(write_only);
-        const file_ptr out(std::tmpfile());
-        EXPECT_EQ(list_card_stream(write_only.get(), ENCODING_NONE, out.get()),
-                  CARD_FILE_OPEN_FAILED);
-        EXPECT_EQ(contents(out.get()), "");
-    }
-    std::remove(path);
-}
-
 TEST(Cp1251Conversion, EveryPairOfBytesConvertsAsItsTwoBytesDo) {
     // The conversion goes a pair of bytes at a time: every pair, and texts of
     // every length up to a few steps, give the forms of their bytes in turn.
