@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hostile_bytes.h"
+#include "card_builder.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = std::string(argv[1]) + "/";
-    using namespace hostile;
+    using namespace card_builder;
 
     const std::string count_only = rrg_header(MOST_CARDS);
     const std::string count_only_listing =

@@ -7,19 +7,16 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "card_builder.h"
 #include "cardfile/cardfile.h"
 #include "decode/decode.h"
 
-namespace {
+using namespace card_builder;
 
-struct closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, closer>;
+namespace {
 
 struct test_card {
     std::string title;  // at most 40 bytes
@@ -27,30 +24,14 @@ struct test_card {
     std::uint16_t graphic = 0;  // MGC graphic block length
 };
 
-void put_u16(std::string& bytes, unsigned value) {
-    bytes += static_cast<char>(value & 0xFF);
-    bytes += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void put_u32(std::string& bytes, std::uint32_t value) {
-    put_u16(bytes, value & 0xFFFF);
-    put_u16(bytes, value >> 16);
-}
-
 // A card file with the bodies behind the index, in card order, or in reverse
 // order when `reversed`.
 std::string card_file(bool rrg, const std::vector<test_card>& cards, bool reversed = false) {
-    std::string header = rrg ? std::string("RRG\0\0\0\0", 7) : std::string("MGC");
-    put_u16(header, static_cast<unsigned>(cards.size()));
+    const auto count = static_cast<std::int16_t>(cards.size());
+    const std::string header = rrg ? rrg_header(count) : mgc_header(count);
     std::vector<std::string> bodies;
     for (const test_card& card : cards) {
-        std::string body;
-        put_u16(body, rrg ? 0 : card.graphic);
-        if (!rrg && card.graphic != 0) {
-            body += std::string(card.graphic + 10u, '\x7F');
-        }
-        put_u16(body, static_cast<unsigned>(card.text.size()));
-        bodies.push_back(body + card.text);
+        bodies.push_back(rrg ? rrg_text_body(card.text) : mgc_body(card.text, card.graphic));
     }
     std::vector<std::uint32_t> offsets(cards.size());
     std::uint32_t at = static_cast<std::uint32_t>(header.size() + 52 * cards.size());
@@ -61,12 +42,7 @@ std::string card_file(bool rrg, const std::vector<test_card>& cards, bool revers
     }
     std::string file = header;
     for (std::size_t i = 0; i < cards.size(); ++i) {
-        std::string entry(6, '\0');
-        put_u32(entry, offsets[i]);
-        entry += '\0';
-        entry += cards[i].title;
-        entry.resize(52, '\0');
-        file += entry;
+        file += index_entry(offsets[i], cards[i].title);
     }
     for (std::size_t k = 0; k < cards.size(); ++k) {
         file += bodies[reversed ? cards.size() - 1 - k : k];
@@ -93,37 +69,6 @@ std::string expected_listing(bool rrg, const std::vector<test_card>& cards, int 
                shown(cards[i].text, encoding) + "\n";
     }
     return out;
-}
-
-file_ptr file_holding(const std::string& bytes) {
-    file_ptr file(std::tmpfile());
-    EXPECT_TRUE(file);
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
-    std::rewind(file.get());
-    return file;
-}
-
-std::string contents(std::FILE* file) {
-    std::rewind(file);
-    std::string bytes;
-    char block[4096];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        bytes.append(block, got);
-    }
-    return bytes;
-}
-
-struct listing {
-    card_file_result result;
-    std::string out;
-};
-
-listing list_bytes(const std::string& bytes, int encoding) {
-    const file_ptr in = file_holding(bytes);
-    const file_ptr out(std::tmpfile());
-    const card_file_result result = list_card_stream(in.get(), encoding, out.get());
-    return {result, contents(out.get())};
 }
 
 // Cyrillic and ASCII texts of many lengths; every 7th card has a graphic block.
@@ -199,11 +144,12 @@ TEST(BlockReader, FileCutShortReadsAsZeros) {
 
 TEST(BlockReader, PerCardFunctionsKeepTheIndexPositionAndWriteAtOnce) {
     const std::vector<test_card> cards = {{"Alpha", "Hello"}, {"Beta", "World"}};
-    const file_ptr file = file_holding(card_file(false, cards));
+    const file_ptr file = stream_with(card_file(false, cards));
+    const file_ptr out = output_stream();
+    ASSERT_TRUE(file && out);
     ASSERT_EQ(std::fseek(file.get(), 5, SEEK_SET), 0);  // behind the header
     card_stream in{file.get()};
     std::vector<std::int32_t> offsets(2);
-    const file_ptr out(std::tmpfile());
 
     EXPECT_EQ(std::ftell(file.get()), 5);
     read_index_entry(in, ENCODING_NONE, offsets, 0, out.get());

@@ -7,7 +7,6 @@
 
 #include "card_builder.h"
 #include "decode/decode.h"
-#include "scratch_file.h"
 
 using namespace card_builder;
 

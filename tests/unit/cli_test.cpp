@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "card_builder.h"
-#include "scratch_file.h"
 
 using namespace card_builder;
 

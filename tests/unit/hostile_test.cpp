@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "card_builder.h"
 #include "cardfile/cardfile.h"
 #include "decode/decode.h"
-#include "hostile_bytes.h"
 
 namespace fs = std::filesystem;
-using namespace hostile;
+using namespace card_builder;
 
 namespace {
 
@@ -244,13 +244,13 @@ card_file_result expected_result(std::string_view file) {
 TEST(HostileFiles, EveryTruncationOfEverySampleListsOnlyFileBytes) {
     const std::vector<fs::path> files = sample_files();
     ASSERT_FALSE(files.empty()) << "no sample files under " << CRDVIEW_SOURCE_DIR;
-    const file_ptr out = temporary_file("");
+    const file_ptr out = output_stream();
     ASSERT_TRUE(out);
     for (const fs::path& path : files) {
         const std::string whole = read_file(path);
         for (const std::size_t length : cut_lengths(whole.size())) {
             const std::string_view file = std::string_view(whole).substr(0, length);
-            const file_ptr in = temporary_file(file);
+            const file_ptr in = stream_with(file);
             ASSERT_TRUE(in);
             const listing as_stored = list_from(in.get(), ENCODING_NONE, out.get());
             const listing converted = list_from(in.get(), ENCODING_WINDOWS_1251, out.get());
@@ -415,7 +415,7 @@ TEST(HostileFiles, NothingToReadAtThePath) {
     EXPECT_EQ(empty.result, CARD_FILE_BAD_SIGNATURE);
     EXPECT_EQ(empty.out, "\n\nThe signature is not supported: ");
 
-    const file_ptr out = temporary_file("");
+    const file_ptr out = output_stream();
     ASSERT_TRUE(out);
     const fs::path directory = fs::path(CRDVIEW_SOURCE_DIR) / "tests";
     EXPECT_EQ(list_card_file(directory.string().c_str(), ENCODING_NONE, out.get()),
@@ -423,7 +423,7 @@ TEST(HostileFiles, NothingToReadAtThePath) {
     const fs::path missing = fs::path(CRDVIEW_SOURCE_DIR) / "tests" / "no such file.crd";
     EXPECT_EQ(list_card_file(missing.string().c_str(), ENCODING_NONE, out.get()),
               CARD_FILE_OPEN_FAILED);
-    EXPECT_EQ(read_from(out.get(), 0), "");  // neither prints anything
+    EXPECT_EQ(contents(out.get()), "");  // neither prints anything
 }
 
 // Inputs that once made the fuzzer fail stay in fuzz/regressions/.
