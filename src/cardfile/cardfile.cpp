@@ -65,7 +65,9 @@ bool fill_window(card_stream& in, file_window& window, std::size_t capacity, std
                 in.read_failed = true;
             }
         } else {
-            in.file_end = position + static_cast<std::int64_t>(got);
+            // Short of the end of the file, or at or beyond it: keep the lowest seen.
+            const std::int64_t end = position + static_cast<std::int64_t>(got);
+            in.file_end = in.file_end < 0 ? end : std::min(in.file_end, end);
         }
     }
     return true;
@@ -388,6 +390,14 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out)
     if (count > 0) {
         std::vector<std::int32_t> card_offsets(static_cast<std::size_t>(count));
         for (std::int16_t i = 0; i < count; ++i) {
+            if (in.file_end >= 0 && in.index_position >= in.file_end) {
+                // Entries wholly behind the end of the file read as zeros: none
+                // of them has a body, and none prints anything.
+                in.index_position += static_cast<std::int64_t>(count - i) *
+                                     static_cast<std::int64_t>(INDEX_ENTRY_SIZE);
+                std::fill(card_offsets.begin() + i, card_offsets.end(), NO_CARD_BODY);
+                break;
+            }
             list_index_entry(in, encoding, card_offsets, i, out);
             list_card_body(in, encoding, variant, card_offsets[static_cast<std::size_t>(i)], out);
             // Nothing more can be read, or nothing more can be written: stop here.
