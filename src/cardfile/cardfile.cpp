@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -355,7 +356,9 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
     give_file_position(in);
 }
 
-card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
+namespace {
+
+card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out) {
     card_stream in{file};
     start_stream(in);
     std::size_t signature_got = 0;
@@ -409,6 +412,18 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out)
     }
     give_file_position(in);  // behind the last entry read
     return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
+}
+
+}  // namespace
+
+// The reader's memory is bounded (under a megabyte in all); should even that
+// be refused, the file could not be read.
+card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
+    try {
+        return list_stream(file, encoding, out);
+    } catch (const std::bad_alloc&) {
+        return CARD_FILE_OPEN_FAILED;
+    }
 }
 
 card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {

@@ -1,7 +1,6 @@
 #include "cli.h"
 
 #include <cstring>
-#include <new>
 
 #include "cardfile/cardfile.h"
 #include "decode/decode.h"
@@ -38,16 +37,6 @@ const char* closing_message(card_file_result result) {
     return "\nError reading file.\n";
 }
 
-// The reader's memory is bounded (under a megabyte in all); should even that
-// be refused, the file could not be read.
-card_file_result list_within_memory(const char* path, int encoding, std::FILE* out) {
-    try {
-        return list_card_file(path, encoding, out);
-    } catch (const std::bad_alloc&) {
-        return CARD_FILE_OPEN_FAILED;
-    }
-}
-
 }  // namespace
 
 void print_help(const char* program_path, std::FILE* out) {
@@ -66,7 +55,7 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out) {
     const char* path = argv[argc - 1];
 
     std::fprintf(out, "\nWindows Card File %s", path);
-    const card_file_result result = list_within_memory(path, encoding, out);
+    const card_file_result result = list_card_file(path, encoding, out);
     std::fputs(closing_message(result), out);
     std::fputc('\n', out);
     return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
