@@ -192,11 +192,11 @@ void put_bytes(card_stream& in, std::string_view bytes, std::FILE* out) {
 // Writes "\n", the text as the encoding shows it, and "\n". A conversion is
 // written straight into the listing.
 void put_text(card_stream& in, int encoding, std::string_view text, std::FILE* out) {
-    const bool convert = encoding == ENCODING_WINDOWS_1251;
-    char* at = output_room(in, out, 2 + (convert ? cp1251_utf8_room(text.size()) : text.size()));
+    const bool convert = encoding_name(encoding) != nullptr;
+    char* at = output_room(in, out, 2 + (convert ? utf8_room(text.size()) : text.size()));
     *at++ = '\n';
     if (convert) {
-        at = cp1251_to_utf8_at(text, at);
+        at = to_utf8_at(encoding, text, at);
     } else {
         std::memcpy(at, text.data(), text.size());
         at += text.size();

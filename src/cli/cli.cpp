@@ -9,8 +9,9 @@ namespace {
 
 constexpr const char* HELP_TEXT =
     "\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n  OPTION:\n  -e "
-    "<encoding> decode from this encoding to UTF-8.\n                currently supports only "
-    "Windows-1251.\n\n  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
+    "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
+    "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n\n  "
+    "EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
 
@@ -45,13 +46,27 @@ void print_help(const char* program_path, std::FILE* out) {
 }
 
 int run_crdview(int argc, const char* const* argv, std::FILE* out) {
+    return run_crdview(argc, argv, out, stderr);
+}
+
+int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (argc != 2 && argc != 4) {
         print_help(argc > 0 ? argv[0] : nullptr, out);
         return EXIT_USAGE;
     }
-    const bool convert =
-        argc == 4 && std::strcmp(argv[1], "-e") == 0 && std::strcmp(argv[2], "Windows-1251") == 0;
-    const int encoding = convert ? ENCODING_WINDOWS_1251 : ENCODING_NONE;
+    int encoding = ENCODING_NONE;
+    if (argc == 4) {
+        // Two words that ask for no known encoding still list the file, as stored.
+        if (std::strcmp(argv[1], "-e") != 0) {
+            std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
+                         argv[1]);
+        } else if ((encoding = encoding_by_name(argv[2])) == ENCODING_NONE) {
+            std::fprintf(err,
+                         "crdview: unknown encoding \"%s\"; the texts are shown as stored "
+                         "(known: %s)\n",
+                         argv[2], KNOWN_ENCODING_NAMES);
+        }
+    }
     const char* path = argv[argc - 1];
 
     std::fprintf(out, "\nWindows Card File %s", path);

@@ -14,6 +14,8 @@ constexpr int EXIT_USAGE = 2;       // the arguments do not fit; the help text w
 void print_help(const char* program_path, std::FILE* out);
 
 // Runs crdview on the command line `argv` (argc elements), writing the
-// listing to `out`, and returns the exit status. Write errors on `out` are
-// not looked at here.
+// listing to `out` and what it tells the user besides to `err` (standard
+// error when omitted), and returns the exit status. Write errors on `out`
+// are not looked at here.
+[[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out);

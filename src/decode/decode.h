@@ -1,39 +1,79 @@
-// Text decoding for card files: index lines and card texts are stored in an
-// 8-bit code page and are either printed as stored or converted to UTF-8.
+// Text decoding for card files: index lines and card texts are stored in the
+// ANSI code page of the Windows that wrote them, and are either printed as
+// stored or converted to UTF-8.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-// How the texts of a card file are printed. Chosen once per run.
+// How the texts of a card file are printed. Chosen once per run. Apart from
+// ENCODING_WINDOWS_1251 (1), a code page's value is its number.
 enum encoding_choice : int {
-    ENCODING_NONE = 0,          // texts are printed byte for byte as stored
-    ENCODING_WINDOWS_1251 = 1,  // texts are converted from Windows-1251 to UTF-8
+    ENCODING_NONE = 0,             // texts are printed byte for byte as stored
+    ENCODING_WINDOWS_1251 = 1,     // Cyrillic
+    ENCODING_WINDOWS_874 = 874,    // Thai
+    ENCODING_WINDOWS_932 = 932,    // Japanese (double-byte)
+    ENCODING_WINDOWS_936 = 936,    // Simplified Chinese (double-byte)
+    ENCODING_WINDOWS_949 = 949,    // Korean (double-byte)
+    ENCODING_WINDOWS_950 = 950,    // Traditional Chinese (double-byte)
+    ENCODING_WINDOWS_1250 = 1250,  // Central European
+    ENCODING_WINDOWS_1252 = 1252,  // Western European
+    ENCODING_WINDOWS_1253 = 1253,  // Greek
+    ENCODING_WINDOWS_1254 = 1254,  // Turkish
+    ENCODING_WINDOWS_1255 = 1255,  // Hebrew
+    ENCODING_WINDOWS_1256 = 1256,  // Arabic
+    ENCODING_WINDOWS_1257 = 1257,  // Baltic
+    ENCODING_WINDOWS_1258 = 1258,  // Vietnamese
 };
 
-// Byte written for the one position that Windows-1251 leaves unassigned (0x98).
+// Byte written for a byte, or a lead byte and the byte after it, to which
+// the code page assigns no character (0x98 of Windows-1251, say).
 constexpr char UNASSIGNED_REPLACEMENT = '*';
 
-// Converts `text` from Windows-1251 to UTF-8, replacing what `converted`
-// held. The whole text is converted, however long; a NUL byte in `text` ends
-// the conversion, as it ends a stored text.
-void cp1251_to_utf8(std::string_view text, std::string& converted);
+// The names of the known encodings, as messages list them.
+constexpr const char* KNOWN_ENCODING_NAMES =
+    "Windows-874, Windows-1250 to Windows-1258, Windows-932, 936, 949, 950";
 
-// Room that cp1251_to_utf8_at needs for a text of `size` bytes: three bytes
-// of UTF-8 at most for each, and a few it may write past the end.
-constexpr std::size_t cp1251_utf8_room(std::size_t size) {
+// The encoding called `name` ("Windows-1252"), compared exactly and
+// case-sensitively; ENCODING_NONE when no encoding has that name.
+[[nodiscard]] int encoding_by_name(std::string_view name);
+
+// The name of `encoding` ("Windows-1252"); nullptr for ENCODING_NONE and for
+// values that name no encoding.
+[[nodiscard]] const char* encoding_name(int encoding);
+
+// Room that the conversions at a destination need for a text of `size`
+// bytes: three bytes of UTF-8 at most for each, and a few they may write past
+// the end of what they return.
+constexpr std::size_t utf8_room(std::size_t size) {
     return 3 * size + 8;
 }
 
-// Writes the UTF-8 form of every byte of `text` at `dest`, which has room for
-// cp1251_utf8_room(text.size()) bytes; returns the end of what was written.
-// The caller ends the text at its first NUL (a NUL byte would be written as
-// one); no NUL is added.
+// Writes the UTF-8 form of every byte of `text`, read in `encoding`, at
+// `dest`, which has room for utf8_room(text.size()) bytes; returns the end of
+// what was written. The caller ends the text at its first NUL (a NUL byte
+// would be written as one); no NUL is added. In a double-byte code page, a
+// lead byte and the byte after it are one character when the page assigns
+// that pair; otherwise the lead byte alone is written as '*' and the byte
+// after it is read afresh. ENCODING_NONE and unknown values copy the text.
+[[nodiscard]] char* to_utf8_at(int encoding, std::string_view text, char* dest);
+
+// Converts `text` from `encoding` to UTF-8, replacing what `converted` held.
+// The whole text is converted, however long; a NUL byte in `text` ends the
+// conversion, as it ends a stored text.
+void to_utf8(int encoding, std::string_view text, std::string& converted);
+
+// The same for Windows-1251.
+void cp1251_to_utf8(std::string_view text, std::string& converted);
+constexpr std::size_t cp1251_utf8_room(std::size_t size) {
+    return utf8_room(size);
+}
 [[nodiscard]] char* cp1251_to_utf8_at(std::string_view text, char* dest);
 
-// Returns the text to print for `text`: for ENCODING_WINDOWS_1251 the
-// conversion, held in the caller's `converted`; for any other value the very
-// `text` passed in (same data pointer and length), and `converted` is left alone.
+// Returns the text to print for `text`: for a code page, the conversion, held
+// in the caller's `converted`; for ENCODING_NONE and any value that names no
+// encoding the very `text` passed in (same data pointer and length), and
+// `converted` is left alone.
 [[nodiscard]] std::string_view decode_text(std::string_view text, int encoding,
                                            std::string& converted);

@@ -16,6 +16,7 @@ NAME.crd     the card file (when the case has one)
 NAME.args    crdview's arguments, one a line (run with cases/ as working dir)
 NAME.out     the exact standard output
 NAME.status  the exit status, when it is not 0
+NAME.err     the exact standard error, when it is not empty
 """
 
 import os
@@ -28,7 +29,8 @@ CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
 
 HELP = (b"\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n"
         b"  OPTION:\n  -e <encoding> decode from this encoding to UTF-8.\n"
-        b"                currently supports only Windows-1251.\n\n"
+        b"                supports Windows-874, Windows-1250 to Windows-1258\n"
+        b"                and Windows-932, 936, 949 and 950.\n\n"
         b"  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n"
         b"  NOTE:\n  In the Windows terminal use chcp command to set the code page.\n"
         b"  For example: \"chcp 1251\" to set the Windwso-1251 code page.\n\n")
@@ -71,10 +73,24 @@ def up_to_nul(data):
     return data.split(b"\0", 1)[0]
 
 
-def cp1251_to_utf8(data):
-    """Python's own cp1251 codec is the reference; 0x98, which the code page
-    leaves unassigned, becomes '*'."""
-    return data.decode("cp1251", errors="replace").replace("\ufffd", "*").encode("utf-8")
+def from_code_page(codec):
+    """Python's own codec is the reference; a byte or pair the code page
+    leaves unassigned (0x98 of cp1251, a stray lead byte) becomes '*'."""
+    return lambda data: data.decode(codec, errors="replace").replace("\ufffd", "*").encode()
+
+
+cp1251_to_utf8 = from_code_page("cp1251")
+
+KNOWN = b"Windows-874, Windows-1250 to Windows-1258, Windows-932, 936, 949, 950"
+
+
+def unknown_encoding(name):
+    return (b'crdview: unknown encoding "%s"; the texts are shown as stored (known: %s)\n'
+            % (name, KNOWN))
+
+
+def not_an_option(word):
+    return b'crdview: "%s" is not an option; the texts are shown as stored\n' % word
 
 
 def as_stored(data):
@@ -174,7 +190,7 @@ def card_file(signature, cards, count=None, rrg_field=0, convert=as_stored):
 written = []
 
 
-def case(name, args, out, status=EXIT_LISTED, crd=None):
+def case(name, args, out, status=EXIT_LISTED, crd=None, err=b""):
     if crd is not None:
         with open(os.path.join(CASES, name + ".crd"), "wb") as f:
             f.write(crd)
@@ -188,14 +204,21 @@ def case(name, args, out, status=EXIT_LISTED, crd=None):
             f.write("%d\n" % status)
     elif os.path.exists(status_path):
         os.remove(status_path)
+    err_path = os.path.join(CASES, name + ".err")
+    if err:
+        with open(err_path, "wb") as f:
+            f.write(err)
+    elif os.path.exists(err_path):
+        os.remove(err_path)
     written.append(name)
 
 
-def listed(name, signature, cards, args_before=(), **layout):
+def listed(name, signature, cards, args_before=(), err=b"", **layout):
     """A card file listed in full: banner, listing, the empty closing line."""
     path = name + ".crd"
     data, listing = card_file(signature, cards, **layout)
-    case(name, list(args_before) + [path], banner(path) + listing + CLOSE_LISTED, crd=data)
+    case(name, list(args_before) + [path], banner(path) + listing + CLOSE_LISTED, crd=data,
+         err=err)
 
 
 def raw_case(name, data, middle, close=CLOSE_LISTED, status=EXIT_LISTED):
@@ -220,10 +243,14 @@ def command_line_cases():
     listed("as_stored", b"MGC", RUSSIAN)
     # -e Windows-1251: index lines and texts converted to UTF-8.
     listed("convert", b"MGC", RUSSIAN, args_before=("-e", "Windows-1251"), convert=cp1251_to_utf8)
-    # Any other pair before the file lists it without conversion, silently.
-    listed("option_upper_e", b"MGC", RUSSIAN, args_before=("-E", "Windows-1251"))
-    listed("encoding_lower_case", b"MGC", RUSSIAN, args_before=("-e", "windows-1251"))
-    listed("encoding_koi8r", b"MGC", RUSSIAN, args_before=("-e", "KOI8-R"))
+    # Any other pair before the file lists it without conversion, and says so
+    # on standard error.
+    listed("option_upper_e", b"MGC", RUSSIAN, args_before=("-E", "Windows-1251"),
+           err=not_an_option(b"-E"))
+    listed("encoding_lower_case", b"MGC", RUSSIAN, args_before=("-e", "windows-1251"),
+           err=unknown_encoding(b"windows-1251"))
+    listed("encoding_koi8r", b"MGC", RUSSIAN, args_before=("-e", "KOI8-R"),
+           err=unknown_encoding(b"KOI8-R"))
     # Two or four arguments: the help text only, with the program's base name.
     help_out = HELP % (b"crdview", b"crdview")
     case("two_args", ["-e", "as_stored.crd"], help_out, status=EXIT_USAGE)
@@ -347,6 +374,38 @@ def conversion_cases():
     listed("upper_half_as_stored", b"RRG", [Card(bytes(range(0xC0, 0xE8)), rrg_text(upper_half))])
 
 
+def code_page_cases():
+    """One card file a family of code pages, listed with its own code page."""
+    families = [
+        ("cp1252", "Müller François", "Straße 5, 1050 Bruxelles\r\nTél. « café » – 12 €"),
+        ("cp1250", "Dvořák Łucja", "Příliš žluťoučký kůň úpěl ďábelské ódy"),
+        ("cp1253", "Παπαδόπουλος Νίκος", "Οδός Ερμού 12, Αθήνα\r\nΤηλ. 210 123 4567"),
+        ("cp1255", "כהן דוד", "רחוב הרצל 7, תל אביב"),
+        ("cp1256", "محمد علي", "شارع النيل 12، القاهرة"),
+        ("cp874", "สมชาย ใจดี", "ถนนสุขุมวิท กรุงเทพฯ"),
+        ("cp932", "山田 太郎", "東京都千代田区 ｶﾀｶﾅ\r\n電話 03-1234-5678"),
+        ("cp936", "王小明", "北京市海淀区中关村大街 1 号"),
+        ("cp949", "김철수", "서울특별시 종로구 세종대로"),
+        ("cp950", "陳大文", "臺北市中正區重慶南路"),
+    ]
+    for codec, title, text in families:
+        cards = [Card(title.encode(codec), mgc_text(text.encode(codec)))]
+        listed("code_page_" + codec, b"MGC", cards, args_before=("-e", "Windows-" + codec[2:]),
+               convert=from_code_page(codec))
+    # Every upper byte of each single-byte page; '*' where it assigns none.
+    for codec in ("cp874", "cp1253", "cp1255", "cp1258"):
+        cards = [Card(b"Upper half", rrg_text(bytes(range(0x80, 0x100))))]
+        listed("code_page_%s_upper_half" % codec, b"RRG", cards,
+               args_before=("-e", "Windows-" + codec[2:]), convert=from_code_page(codec))
+    # Stray lead bytes: alone at the end of a title cut at 40 bytes, before a
+    # line end, before a byte that is no trail, and a pair the page leaves unassigned.
+    stray = b"\x82\xa0 \x81\r\n\x85\x40 \x88\x9f ok \xfc"
+    title = "漢字".encode("cp932") * 9 + b"abc\x81"
+    assert len(title) == 40
+    listed("code_page_cp932_stray_lead_bytes", b"MGC", [Card(title, mgc_text(stray))],
+           args_before=("-e", "Windows-932"), convert=from_code_page("cp932"))
+
+
 def truncated_cases():
     """Files that end early: the missing bytes read as zeros."""
     # Inside the count: MGC 05 -> count 5, every entry past the end reads as
@@ -398,11 +457,12 @@ def main():
     index_cases()
     body_cases()
     conversion_cases()
+    code_page_cases()
     truncated_cases()
     # Remove what an earlier run wrote for cases that no longer exist.
     for entry in os.listdir(CASES):
         stem, ext = os.path.splitext(entry)
-        if ext in (".crd", ".args", ".out", ".status") and stem not in written:
+        if ext in (".crd", ".args", ".out", ".status", ".err") and stem not in written:
             os.remove(os.path.join(CASES, entry))
     print("%d cases written to %s" % (len(written), CASES))
 

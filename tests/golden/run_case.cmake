@@ -1,5 +1,5 @@
 # Runs crdview on one golden case and compares its standard output, byte for
-# byte, and its exit status with the recorded ones.
+# byte, its standard error and its exit status with the recorded ones.
 #   -DCRDVIEW=path -DEMULATOR=list (may be empty) -DCASE_DIR=dir -DCASE=name -DOUT_DIR=dir
 # The help text names the program by its file name, which is crdview.exe on
 # Windows: for a case whose status is 2 (the help text) and a program file not
@@ -45,6 +45,10 @@ if(differs)
   message(SEND_ERROR "${CASE}: standard output differs from ${expected} (got ${actual})")
   set(failed TRUE)
 endif()
-if(NOT "${stderr_text}" STREQUAL "")
-  message(SEND_ERROR "${CASE}: unexpected standard error: ${stderr_text}")
+set(expected_stderr "")
+if(EXISTS "${CASE_DIR}/${CASE}.err")
+  file(READ "${CASE_DIR}/${CASE}.err" expected_stderr)
+endif()
+if(NOT "${stderr_text}" STREQUAL "${expected_stderr}")
+  message(SEND_ERROR "${CASE}: standard error \"${stderr_text}\", expected \"${expected_stderr}\"")
 endif()
