@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 #include "decode/decode.h"
 
 namespace {

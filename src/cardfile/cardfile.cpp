@@ -2,22 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <limits>
-#include <memory>
-#include <new>
-#include <string>
 #include <string_view>
 
-#include "decode/decode.h"
 #include "fixed.h"
 
 namespace {
 
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+// Notes a failed read, keeping the first error the system gave.
+void fail_read(card_stream& in, int error) {
+    if (!in.read_failed) {
+        in.read_error = error;
+    }
+    in.read_failed = true;
+}
 
 // Sets up the stream's positions from the file's own at the first read. A
 // stream that cannot tell its position (a pipe) is read from where it stands
@@ -51,19 +51,21 @@ bool fill_window(card_stream& in, file_window& window, std::size_t capacity, std
                 static_cast<std::uint64_t>(std::numeric_limits<long>::max()) ||
             std::fseek(in.file, static_cast<long>(position), SEEK_SET) != 0) {
             in.file_position = -1;
-            in.read_failed = true;
+            fail_read(in, errno);
             return false;
         }
         in.file_position = position;
     }
+    errno = 0;
     const std::size_t got = std::fread(window.bytes.data(), 1, capacity, in.file);
     window.size = got;
     in.file_position += static_cast<std::int64_t>(got);
     if (got < capacity) {
         if (std::ferror(in.file)) {
+            const int error = errno;
             std::clearerr(in.file);  // a later read may try again
             if (got < needed) {
-                in.read_failed = true;
+                fail_read(in, error);
             }
         } else {
             // Short of the end of the file, or at or beyond it: keep the lowest seen.
@@ -154,93 +156,20 @@ std::string_view stored_text(const unsigned char* bytes, std::size_t size) {
     return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size};
 }
 
-// Spaces before the word Card, so that headings up to card 999 are as wide as the rule.
-int heading_indent(std::int16_t index) {
-    return index <= 8 ? 2 : index <= 98 ? 1 : 0;
-}
-
-// Writes what is gathered of the listing to `out`.
-void write_output(card_stream& in, std::FILE* out) {
-    if (in.output_used > 0) {
-        std::fwrite(in.output.data(), 1, in.output_used, out);
-        in.output_used = 0;
-    }
-}
-
-// Returns where `size` more bytes of listing can be gathered, writing out what
-// is gathered first when they would not fit. output_done says how many were.
-char* output_room(card_stream& in, std::FILE* out, std::size_t size) {
-    if (in.output_used + size > in.output.size()) {
-        write_output(in, out);
-        if (size > in.output.size()) {
-            in.output.resize(std::max(size, OUTPUT_BLOCK_SIZE));
-        }
-    }
-    return in.output.data() + in.output_used;
-}
-
-void output_done(card_stream& in, const char* end) {
-    in.output_used = static_cast<std::size_t>(end - in.output.data());
-}
-
-void put_bytes(card_stream& in, std::string_view bytes, std::FILE* out) {
-    char* const at = output_room(in, out, bytes.size());
-    std::memcpy(at, bytes.data(), bytes.size());
-    output_done(in, at + bytes.size());
-}
-
-// Writes "\n", the text as the encoding shows it, and "\n". A conversion is
-// written straight into the listing.
-void put_text(card_stream& in, int encoding, std::string_view text, std::FILE* out) {
-    const bool convert = encoding_name(encoding) != nullptr;
-    char* at = output_room(in, out, 2 + (convert ? utf8_room(text.size()) : text.size()));
-    *at++ = '\n';
-    if (convert) {
-        at = to_utf8_at(encoding, text, at);
-    } else {
-        std::memcpy(at, text.data(), text.size());
-        at += text.size();
-    }
-    *at++ = '\n';
-    output_done(in, at);
-}
-
-// The heading of card `index` and the rule under it: "\n", the indentation,
-// "Card " and the card's number, then "\n--------".
-void put_heading(card_stream& in, std::int16_t index, std::FILE* out) {
-    constexpr std::string_view card = "Card ";
-    constexpr std::string_view rule = "\n--------";
-    char* at = output_room(in, out, 1 + 2 + card.size() + 5 + rule.size());
-    *at++ = '\n';
-    for (int i = heading_indent(index); i > 0; --i) {
-        *at++ = ' ';
-    }
-    at = std::copy(card.begin(), card.end(), at);
-    std::array<char, 5> digits{};  // the number is at most 32767
-    auto first = digits.end();
-    for (int number = index + 1; first == digits.end() || number > 0; number /= 10) {
-        *--first = static_cast<char>('0' + number % 10);
-    }
-    at = std::copy(first, digits.end(), at);
-    at = std::copy(rule.begin(), rule.end(), at);
-    output_done(in, at);
-}
-
-// Writes the body text of `length` bytes at `position`. The text is used where
-// it lies in the body window; bytes the file does not hold end it, as a NUL
-// would.
-void put_body_text(card_stream& in, int encoding, std::int64_t position, std::size_t length,
-                   std::FILE* out) {
+// The body text of `length` bytes at `position`. It is used where it lies in
+// the body window; bytes the file does not hold end it, as a NUL would.
+void read_body_text(card_stream& in, std::int64_t position, std::size_t length, card_body& body) {
     std::size_t got = 0;
     const unsigned char* bytes =
         window_bytes(in, in.body_window, BODY_WINDOW_SIZE, position, length, got);
     if (!bytes) {
         return;
     }
-    put_text(in, encoding, stored_text(bytes, got), out);
+    body.has_text = true;
+    body.text = stored_text(bytes, got);
 }
 
-void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
+void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
     std::array<unsigned char, GRAPHIC_LENGTH_SIZE> spare;
     const unsigned char* graphic = next_body_field(in, position, spare);
     if (!graphic) {
@@ -248,14 +177,23 @@ void read_mgc_body(card_stream& in, int encoding, std::int64_t position, std::FI
     }
     const std::uint16_t graphic_length = decode_u16(graphic);
     if (graphic_length != 0) {
+        std::int64_t at = position;
+        std::array<unsigned char, GRAPHIC_SIZE_FIELDS_SIZE> size_spare;
+        const unsigned char* size = next_body_field(in, at, size_spare);
+        if (!size) {
+            return;
+        }
+        body.has_graphic = true;
+        body.graphic = {graphic_length, decode_u16(size + GRAPHIC_WIDTH_AT),
+                        decode_u16(size + GRAPHIC_HEIGHT_AT)};
         position += graphic_length + GRAPHIC_BLOCK_EXTRA;
     }
     if (const unsigned char* length = next_body_field(in, position, spare)) {
-        put_body_text(in, encoding, position, decode_u16(length), out);
+        read_body_text(in, position, decode_u16(length), body);
     }
 }
 
-void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FILE* out) {
+void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
     std::array<unsigned char, OBJECT_FLAG_SIZE> flag_spare;
     const unsigned char* flag = next_body_field(in, position, flag_spare);
     if (!flag) {
@@ -264,7 +202,7 @@ void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FI
     if (decode_u16(flag) == 0) {
         std::array<unsigned char, TEXT_LENGTH_SIZE> length_spare;
         if (const unsigned char* length = next_body_field(in, position, length_spare)) {
-            put_body_text(in, encoding, position, decode_u16(length), out);
+            read_body_text(in, position, decode_u16(length), body);
         }
         return;
     }
@@ -273,52 +211,104 @@ void read_rrg_body(card_stream& in, int encoding, std::int64_t position, std::FI
     if (!fields) {
         return;
     }
-    std::array<char, 128> notice{};
-    const int size = std::snprintf(
-        notice.data(), notice.size(),
-        "\n*** OLE object, not supported,\n    UID: %li, format ID: %li, class name len: %li.\n",
-        static_cast<long>(decode_i32(fields + OBJECT_UID_AT)),
-        static_cast<long>(decode_i32(fields + OBJECT_FORMAT_ID_AT)),
-        static_cast<long>(decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT)));
-    if (size > 0) {
-        put_bytes(in, {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)},
-                  out);
-    }
+    body.has_object = true;
+    body.object = {decode_i32(fields + OBJECT_UID_AT), decode_i32(fields + OBJECT_FORMAT_ID_AT),
+                   decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT)};
 }
 
-// read_index_entry and read_card_body, with their output gathered to be written later.
-void list_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
-                      std::int16_t index, std::FILE* out) {
-    std::array<unsigned char, INDEX_ENTRY_SIZE> spare;
-    const unsigned char* entry = next_index_field(in, spare);
-    const std::int32_t body_offset = decode_i32(entry + INDEX_BODY_OFFSET_AT);
-    const auto slot = static_cast<std::size_t>(index);
-    if (body_offset == 0 || entry[INDEX_FLAG_AT] != 0) {
-        card_offsets[slot] = NO_CARD_BODY;
-        return;
+}  // namespace
+
+card_file_header read_card_file_header(card_stream& in) {
+    card_file_header header;
+    start_stream(in);
+    std::size_t signature_got = 0;
+    const unsigned char* signature = window_bytes(in, in.index_window, INDEX_WINDOW_SIZE,
+                                                  in.index_position, SIGNATURE_SIZE, signature_got);
+    in.index_position += static_cast<std::int64_t>(SIGNATURE_SIZE);
+    if (in.read_failed || !signature) {
+        header.result = CARD_FILE_OPEN_FAILED;
+        return header;
     }
-    card_offsets[slot] = body_offset;
-    put_heading(in, index, out);
-    put_text(in, encoding, stored_text(entry + INDEX_TEXT_AT, INDEX_TEXT_SIZE), out);
+    const std::string_view sig(reinterpret_cast<const char*>(signature), signature_got);
+    if (sig == "RRG") {
+        std::array<unsigned char, RRG_HEADER_REST_SIZE> spare;
+        header.count = decode_i16(next_index_field(in, spare) + RRG_COUNT_AT);
+        header.variant = VARIANT_RRG;
+    } else if (sig == "MGC") {
+        std::array<unsigned char, CARD_COUNT_SIZE> spare;
+        header.count = decode_i16(next_index_field(in, spare));
+        header.variant = VARIANT_MGC;
+    } else {
+        header.result = CARD_FILE_BAD_SIGNATURE;
+        header.signature = sig;
+        return header;
+    }
+    if (in.read_failed) {
+        header.result = CARD_FILE_OPEN_FAILED;
+    }
+    return header;
 }
 
-void list_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
-                    std::FILE* out) {
+card_entry read_card_entry(card_stream& in) {
+    const unsigned char* entry = next_index_field(in, in.entry_spare);
+    card_entry read;
+    read.body_offset = decode_i32(entry + INDEX_BODY_OFFSET_AT);
+    if (read.body_offset == 0 || entry[INDEX_FLAG_AT] != 0) {
+        read.body_offset = NO_CARD_BODY;
+        return read;
+    }
+    read.listed = true;
+    read.title = stored_text(entry + INDEX_TEXT_AT, INDEX_TEXT_SIZE);
+    return read;
+}
+
+card_body read_card_body_record(card_stream& in, int variant, std::int32_t body_offset) {
+    card_body body;
     if (body_offset < 0) {
-        return;
+        return body;
     }
     // The body is read through its own window: the index position stays put.
     start_stream(in);
     if (variant == VARIANT_RRG) {
-        read_rrg_body(in, encoding, body_offset, out);
+        read_rrg_body(in, body_offset, body);
     } else {
-        read_mgc_body(in, encoding, body_offset, out);
+        read_mgc_body(in, body_offset, body);
     }
+    return body;
 }
 
-// Called on their own, the per-card functions read the index from the file's
-// own position and leave the file at the index position when they return, so
-// a caller may look at the file between the calls.
+card_walk start_card_walk(card_stream& in) {
+    card_walk walk;
+    walk.header = read_card_file_header(in);
+    return walk;
+}
+
+bool next_card(card_stream& in, card_walk& walk, card_record& card) {
+    if (walk.header.result != CARD_FILE_OK) {
+        return false;
+    }
+    while (walk.next < walk.header.count && !in.read_failed) {
+        if (in.file_end >= 0 && in.index_position >= in.file_end) {
+            // Entries wholly behind the end of the file read as zeros: none
+            // of them has a body, and none is listed.
+            in.index_position += static_cast<std::int64_t>(walk.header.count - walk.next) *
+                                 static_cast<std::int64_t>(INDEX_ENTRY_SIZE);
+            walk.next = walk.header.count;
+            break;
+        }
+        const std::int16_t index = walk.next++;
+        const card_entry entry = read_card_entry(in);
+        if (!entry.listed) {
+            continue;
+        }
+        card.number = index + 1;
+        card.title = entry.title;
+        card.body = read_card_body_record(in, walk.header.variant, entry.body_offset);
+        return true;
+    }
+    return false;
+}
+
 void take_file_position(card_stream& in) {
     const long at = std::ftell(in.file);
     if (at < 0) {
@@ -338,104 +328,11 @@ void give_file_position(card_stream& in) {
     }
 }
 
-}  // namespace
-
-void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
-                      std::int16_t index, std::FILE* out) {
-    take_file_position(in);
-    list_index_entry(in, encoding, card_offsets, index, out);
-    write_output(in, out);
-    give_file_position(in);
-}
-
-void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
-                    std::FILE* out) {
-    take_file_position(in);
-    list_card_body(in, encoding, variant, body_offset, out);
-    write_output(in, out);
-    give_file_position(in);
-}
-
-namespace {
-
-card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out) {
-    card_stream in{file};
-    start_stream(in);
-    std::size_t signature_got = 0;
-    const unsigned char* signature = window_bytes(in, in.index_window, INDEX_WINDOW_SIZE,
-                                                  in.index_position, SIGNATURE_SIZE, signature_got);
-    in.index_position += static_cast<std::int64_t>(SIGNATURE_SIZE);
-    if (in.read_failed || !signature) {
-        return CARD_FILE_OPEN_FAILED;
+std::FILE* open_card_file(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file) {
+        // The reader keeps its own blocks; stdio buffering would only copy them twice.
+        std::setvbuf(file, nullptr, _IONBF, 0);
     }
-    const std::string_view sig(reinterpret_cast<const char*>(signature), signature_got);
-    int variant;
-    std::int16_t count = 0;
-    if (sig == "RRG") {
-        std::array<unsigned char, RRG_HEADER_REST_SIZE> spare;
-        count = decode_i16(next_index_field(in, spare) + RRG_COUNT_AT);
-        variant = VARIANT_RRG;
-    } else if (sig == "MGC") {
-        std::array<unsigned char, CARD_COUNT_SIZE> spare;
-        count = decode_i16(next_index_field(in, spare));
-        variant = VARIANT_MGC;
-    } else {
-        // Only the bytes the file supplied: a short file shows fewer than three.
-        std::fputs("\n\nThe signature is not supported: ", out);
-        std::fwrite(sig.data(), 1, sig.size(), out);
-        return CARD_FILE_BAD_SIGNATURE;
-    }
-    if (in.read_failed) {
-        return CARD_FILE_OPEN_FAILED;
-    }
-    std::fprintf(out, "\n\n%s card file, total cards: %i\n", variant == VARIANT_RRG ? "RRG" : "MGC",
-                 count);
-    if (count > 0) {
-        std::vector<std::int32_t> card_offsets(static_cast<std::size_t>(count));
-        for (std::int16_t i = 0; i < count; ++i) {
-            if (in.file_end >= 0 && in.index_position >= in.file_end) {
-                // Entries wholly behind the end of the file read as zeros: none
-                // of them has a body, and none prints anything.
-                in.index_position += static_cast<std::int64_t>(count - i) *
-                                     static_cast<std::int64_t>(INDEX_ENTRY_SIZE);
-                std::fill(card_offsets.begin() + i, card_offsets.end(), NO_CARD_BODY);
-                break;
-            }
-            list_index_entry(in, encoding, card_offsets, i, out);
-            list_card_body(in, encoding, variant, card_offsets[static_cast<std::size_t>(i)], out);
-            // Nothing more can be read, or nothing more can be written: stop here.
-            if (in.read_failed || std::ferror(out)) {
-                break;
-            }
-        }
-        write_output(in, out);
-    }
-    give_file_position(in);  // behind the last entry read
-    return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
-}
-
-}  // namespace
-
-// The reader's memory is bounded (under a megabyte in all); should even that
-// be refused, the file could not be read.
-card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
-    try {
-        return list_stream(file, encoding, out);
-    } catch (const std::bad_alloc&) {
-        return CARD_FILE_OPEN_FAILED;
-    }
-}
-
-card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {
-    const file_ptr file(std::fopen(path, "rb"));
-    if (!file) {
-        return CARD_FILE_OPEN_FAILED;
-    }
-    // The reader keeps its own blocks; stdio buffering would only copy them twice.
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    return list_card_stream(file.get(), encoding, out);
-}
-
-card_file_result list_card_file(const char* path, int encoding) {
-    return list_card_file(path, encoding, stdout);
+    return file;
 }

@@ -1,10 +1,13 @@
-// The card file reader: recognises the two variants of the CRD format and
-// prints a listing of every card, its heading, index line and text.
+// The card file reader: recognises the two variants of the CRD format, walks
+// the index and reads each card's body, and hands every card on as a plain
+// record. It prints nothing; the writers in output/ turn records into bytes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 // Variant of the format, told by the file's first three bytes.
@@ -51,6 +54,12 @@ constexpr std::size_t OBJECT_UID_AT = 0;
 constexpr std::size_t OBJECT_FORMAT_ID_AT = 8;  // bytes 4 to 7 are not interpreted
 constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
 
+// What a graphic block of an "MGC" body begins with, right after its length:
+// the picture's width and height in pixels (unsigned 16-bit each).
+constexpr std::size_t GRAPHIC_SIZE_FIELDS_SIZE = 4;
+constexpr std::size_t GRAPHIC_WIDTH_AT = 0;
+constexpr std::size_t GRAPHIC_HEIGHT_AT = 2;
+
 // Reading is done in large blocks, one window for the index and one for the
 // bodies, so a listing costs a few system calls per window of file rather than
 // a seek and a refill per card. Each window holds at least one whole body text.
@@ -58,8 +67,6 @@ constexpr std::size_t INDEX_WINDOW_SIZE = 64 * 1024;
 constexpr std::size_t BODY_WINDOW_SIZE = 128 * 1024;
 // What is read after a jump away from a window's bytes.
 constexpr std::size_t JUMP_READ_SIZE = 4 * 1024;
-// The listing is gathered and written to the output stream in blocks of about this size.
-constexpr std::size_t OUTPUT_BLOCK_SIZE = 64 * 1024;
 
 // A block of the card file held in memory: the bytes [start, start + size).
 struct file_window {
@@ -68,39 +75,113 @@ struct file_window {
     std::size_t size = 0;
 };
 
-// An open card file being listed. `read_failed` is set when the system
-// reports an error (not the end of the file) for bytes a read needed.
+// An open card file being read. `read_failed` is set when the system
+// reports an error (not the end of the file) for bytes a read needed, or the
+// file cannot be positioned where a read needs it; `read_error` then holds
+// the system's error number (0 when it gave none).
 //
 // read_index_entry and read_card_body take the index position from the file's
 // own position and leave the file there (behind the entry just read) when they
-// return. Within list_card_stream the stream keeps the index position itself
-// and puts the file there once the listing ends.
+// return. Within a walk of the whole file the stream keeps the index position
+// itself and puts the file there once the walk ends (give_file_position).
 struct card_stream {
     std::FILE* file;
     bool read_failed = false;
+    int read_error = 0;
     std::int64_t index_position = -1;  // next index byte; -1 until the first read
     std::int64_t file_position = -1;   // where `file` stands; -1 when not known
     std::int64_t file_end = -1;        // end of the file once a read has met it
     file_window index_window{};
     file_window body_window{};
-    std::vector<char> output{};  // listing not yet written: the first `output_used` bytes
-    std::size_t output_used = 0;
+    // An index entry the file holds only in part, its missing bytes zeros.
+    std::array<unsigned char, INDEX_ENTRY_SIZE> entry_spare{};
 };
 
-// Lists the card file at `path` to `out` (standard output when omitted).
-[[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
-[[nodiscard]] card_file_result list_card_file(const char* path, int encoding);
+// The header: the variant and the stored card count, or why there is none.
+struct card_file_header {
+    card_file_result result = CARD_FILE_OK;
+    int variant = VARIANT_RRG;
+    std::int16_t count = 0;
+    // CARD_FILE_BAD_SIGNATURE: the bytes the file begins with (fewer than
+    // three when it is shorter), held by the stream.
+    std::string_view signature{};
+};
 
-// Lists an already open card file, read from its current position (its start).
-[[nodiscard]] card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out);
+// One index entry.
+struct card_entry {
+    bool listed = false;           // false: body offset 0 or a non-zero flag byte
+    std::int32_t body_offset = 0;  // as stored; NO_CARD_BODY when not listed
+    std::string_view title{};      // the index line up to its first NUL, as stored
+};
 
-// Reads exactly INDEX_ENTRY_SIZE bytes from the stream's position, records the
-// card's body offset (or NO_CARD_BODY) in card_offsets[index] and prints the
-// card's heading and index line.
-void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
-                      std::int16_t index, std::FILE* out);
+// What is known of an "MGC" graphic block.
+struct graphic_info {
+    std::uint16_t length = 0;  // the stored length G
+    std::uint16_t width = 0;   // the two fields behind the length (zeros where the file ends)
+    std::uint16_t height = 0;
+};
 
-// Prints the text (or object notice) of the body at `body_offset`; a negative
-// offset prints nothing. Leaves the stream where it found it.
-void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
-                    std::FILE* out);
+// The fields of an "RRG" body that carries an object.
+struct object_info {
+    std::int32_t uid = 0;
+    std::int32_t format_id = 0;
+    std::int32_t class_name_length = 0;
+};
+
+// One card's body. `text` (has_text) is the stored text up to its first NUL,
+// what the file holds of it; a card without a text read (a negative body
+// offset, an object card) has none.
+struct card_body {
+    bool has_text = false;
+    std::string_view text{};
+    bool has_graphic = false;
+    graphic_info graphic{};
+    bool has_object = false;
+    object_info object{};
+};
+
+// One listed card, as the reader yields it. The views stay valid until the
+// next read from the stream.
+struct card_record {
+    int number = 0;  // index position + 1
+    std::string_view title{};
+    card_body body{};
+};
+
+// A walk over the cards of a card file, entry by entry.
+struct card_walk {
+    card_file_header header{};
+    std::int16_t next = 0;  // the next index position
+};
+
+// Reads the signature and the card count from the stream's position (the
+// start of the file).
+[[nodiscard]] card_file_header read_card_file_header(card_stream& in);
+
+// Reads the index entry at the stream's index position and moves past it
+// (exactly INDEX_ENTRY_SIZE bytes). An entry with body offset 0 or a non-zero
+// flag byte has no card: it is not listed.
+[[nodiscard]] card_entry read_card_entry(card_stream& in);
+
+// Reads the body at `body_offset` in the layout of `variant`; a negative
+// offset reads nothing.
+[[nodiscard]] card_body read_card_body_record(card_stream& in, int variant,
+                                              std::int32_t body_offset);
+
+// Starts a walk: reads the header. header.result says whether there are cards.
+[[nodiscard]] card_walk start_card_walk(card_stream& in);
+
+// Yields the next listed card; false when there is none left or a read has
+// failed (in.read_failed).
+[[nodiscard]] bool next_card(card_stream& in, card_walk& walk, card_record& card);
+
+// For reading entry by entry from where the file stands, with the file
+// looked at in between: take_file_position takes the index position from the
+// file's own position, give_file_position leaves the file there (behind the
+// last index entry read). A walk calls give_file_position when it ends.
+void take_file_position(card_stream& in);
+void give_file_position(card_stream& in);
+
+// Opens `path` for reading in binary mode, for card_stream; nullptr (errno
+// set) when it cannot be opened.
+[[nodiscard]] std::FILE* open_card_file(const char* path);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 #include "decode/decode.h"
 
 namespace {

@@ -16,12 +16,16 @@ struct double_byte_page {
     const char16_t* pairs;
 };
 
+}  // namespace
+
 struct code_page {
     int encoding;
     const char* name;
     const char16_t (*upper)[128];  // a single-byte page: bytes 0x80 to 0xFF
     double_byte_page double_byte;  // a double-byte page (upper is nullptr)
 };
+
+namespace {
 
 constexpr double_byte_page NOT_DOUBLE_BYTE{nullptr, nullptr, nullptr};
 
@@ -41,15 +45,6 @@ const std::array<code_page, 14> CODE_PAGES = {{
     {ENCODING_WINDOWS_949, "Windows-949", nullptr, {CP949_SINGLE, CP949_LEAD_ROW, CP949_PAIRS}},
     {ENCODING_WINDOWS_950, "Windows-950", nullptr, {CP950_SINGLE, CP950_LEAD_ROW, CP950_PAIRS}},
 }};
-
-const code_page* find_code_page(int encoding) {
-    for (const code_page& page : CODE_PAGES) {
-        if (page.encoding == encoding) {
-            return &page;
-        }
-    }
-    return nullptr;
-}
 
 // Writes the UTF-8 form of `cp` (a character of the Basic Multilingual Plane),
 // or '*' for 0, and returns where the next one goes.
@@ -112,6 +107,15 @@ std::string_view up_to_nul(std::string_view text) {
 
 }  // namespace
 
+const code_page* code_page_of(int encoding) {
+    for (const code_page& page : CODE_PAGES) {
+        if (page.encoding == encoding) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
 int encoding_by_name(std::string_view name) {
     for (const code_page& page : CODE_PAGES) {
         if (name == page.name) {
@@ -122,20 +126,23 @@ int encoding_by_name(std::string_view name) {
 }
 
 const char* encoding_name(int encoding) {
-    const code_page* page = find_code_page(encoding);
+    const code_page* page = code_page_of(encoding);
     return page ? page->name : nullptr;
 }
 
+char* to_utf8_at(const code_page& page, std::string_view text, char* dest) {
+    if (page.upper) {
+        return single_byte_to_utf8_at(*page.upper, text, dest);
+    }
+    return double_byte_to_utf8_at(page.double_byte, text, dest);
+}
+
 char* to_utf8_at(int encoding, std::string_view text, char* dest) {
-    const code_page* page = find_code_page(encoding);
-    if (!page) {
-        std::memcpy(dest, text.data(), text.size());
-        return dest + text.size();
+    if (const code_page* page = code_page_of(encoding)) {
+        return to_utf8_at(*page, text, dest);
     }
-    if (page->upper) {
-        return single_byte_to_utf8_at(*page->upper, text, dest);
-    }
-    return double_byte_to_utf8_at(page->double_byte, text, dest);
+    std::memcpy(dest, text.data(), text.size());
+    return dest + text.size();
 }
 
 void to_utf8(int encoding, std::string_view text, std::string& converted) {
@@ -155,7 +162,7 @@ char* cp1251_to_utf8_at(std::string_view text, char* dest) {
 }
 
 std::string_view decode_text(std::string_view text, int encoding, std::string& converted) {
-    if (!find_code_page(encoding)) {
+    if (!code_page_of(encoding)) {
         return text;
     }
     to_utf8(encoding, text, converted);

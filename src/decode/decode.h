@@ -43,6 +43,13 @@ constexpr const char* KNOWN_ENCODING_NAMES =
 // values that name no encoding.
 [[nodiscard]] const char* encoding_name(int encoding);
 
+// A code page, as the conversions take it.
+struct code_page;
+
+// The code page of `encoding`; nullptr for ENCODING_NONE and for values that
+// name no encoding. Look it up once, convert many texts with it.
+[[nodiscard]] const code_page* code_page_of(int encoding);
+
 // Room that the conversions at a destination need for a text of `size`
 // bytes: three bytes of UTF-8 at most for each, and a few they may write past
 // the end of what they return.
@@ -58,6 +65,7 @@ constexpr std::size_t utf8_room(std::size_t size) {
 // that pair; otherwise the lead byte alone is written as '*' and the byte
 // after it is read afresh. ENCODING_NONE and unknown values copy the text.
 [[nodiscard]] char* to_utf8_at(int encoding, std::string_view text, char* dest);
+[[nodiscard]] char* to_utf8_at(const code_page& page, std::string_view text, char* dest);
 
 // Converts `text` from `encoding` to UTF-8, replacing what `converted` held.
 // The whole text is converted, however long; a NUL byte in `text` ends the

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "card_builder.h"
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 #include "decode/decode.h"
 
 using namespace card_builder;

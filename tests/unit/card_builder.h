@@ -12,7 +12,7 @@
 #include <string_view>
 #include <utility>
 
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 
 namespace card_builder {
 

@@ -1,4 +1,4 @@
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "card_builder.h"
-#include "cardfile/cardfile.h"
+#include "output/listing.h"
 #include "decode/decode.h"
 
 namespace fs = std::filesystem;

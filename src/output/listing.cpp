@@ -1,0 +1,153 @@
+#include "listing.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "decode/decode.h"
+#include "output_block.h"
+
+namespace {
+
+struct file_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+
+// Spaces before the word Card, so that headings up to card 999 are as wide as the rule.
+int heading_indent(int number) {
+    return number <= 9 ? 2 : number <= 99 ? 1 : 0;
+}
+
+// Writes "\n", the text as the code page shows it, and "\n".
+void put_text(output_block& block, const code_page* page, std::string_view text) {
+    char* at = output_room(block, 2 + decoded_room(page, text.size()));
+    *at++ = '\n';
+    at = put_decoded(page, text, at);
+    *at++ = '\n';
+    output_done(block, at);
+}
+
+// The heading of card `number` and the rule under it: "\n", the indentation,
+// "Card " and the number, then "\n--------".
+void put_heading(output_block& block, int number) {
+    constexpr std::string_view card = "Card ";
+    constexpr std::string_view rule = "\n--------";
+    char* at = output_room(block, 1 + 2 + card.size() + 5 + rule.size());
+    *at++ = '\n';
+    for (int i = heading_indent(number); i > 0; --i) {
+        *at++ = ' ';
+    }
+    at = std::copy(card.begin(), card.end(), at);
+    std::array<char, 5> digits{};  // the number is at most 32767
+    auto first = digits.end();
+    for (int rest = number; first == digits.end() || rest > 0; rest /= 10) {
+        *--first = static_cast<char>('0' + rest % 10);
+    }
+    at = std::copy(first, digits.end(), at);
+    at = std::copy(rule.begin(), rule.end(), at);
+    output_done(block, at);
+}
+
+// The card's text, or the notice that stands for an object.
+void put_body(output_block& block, const code_page* page, const card_body& body) {
+    if (body.has_object) {
+        std::array<char, 128> notice{};
+        const int size = std::snprintf(notice.data(), notice.size(),
+                                       "\n*** OLE object, not supported,\n    UID: %li, format ID: "
+                                       "%li, class name len: %li.\n",
+                                       static_cast<long>(body.object.uid),
+                                       static_cast<long>(body.object.format_id),
+                                       static_cast<long>(body.object.class_name_length));
+        if (size > 0) {
+            put_bytes(block,
+                      {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)});
+        }
+    } else if (body.has_text) {
+        put_text(block, page, body.text);
+    }
+}
+
+void put_card(output_block& block, const code_page* page, const card_record& card) {
+    put_heading(block, card.number);
+    put_text(block, page, card.title);
+    put_body(block, page, card.body);
+}
+
+card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out) {
+    card_stream in{file};
+    card_walk walk = start_card_walk(in);
+    const card_file_header& header = walk.header;
+    if (header.result == CARD_FILE_BAD_SIGNATURE) {
+        // Only the bytes the file supplied: a short file shows fewer than three.
+        std::fputs("\n\nThe signature is not supported: ", out);
+        std::fwrite(header.signature.data(), 1, header.signature.size(), out);
+        return CARD_FILE_BAD_SIGNATURE;
+    }
+    if (header.result != CARD_FILE_OK) {
+        return header.result;
+    }
+    std::fprintf(out, "\n\n%s card file, total cards: %i\n",
+                 header.variant == VARIANT_RRG ? "RRG" : "MGC", header.count);
+    output_block block{out};
+    const code_page* page = code_page_of(encoding);
+    card_record card;
+    while (next_card(in, walk, card)) {
+        put_card(block, page, card);
+        if (std::ferror(out)) {
+            break;  // nothing more can be written
+        }
+    }
+    flush_output(block);
+    give_file_position(in);  // behind the last entry read
+    return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
+}
+
+}  // namespace
+
+void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
+                      std::int16_t index, std::FILE* out) {
+    take_file_position(in);
+    const card_entry entry = read_card_entry(in);
+    card_offsets[static_cast<std::size_t>(index)] = entry.body_offset;
+    if (entry.listed) {
+        output_block block{out};
+        put_heading(block, index + 1);
+        put_text(block, code_page_of(encoding), entry.title);
+        flush_output(block);
+    }
+    give_file_position(in);
+}
+
+void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
+                    std::FILE* out) {
+    take_file_position(in);
+    output_block block{out};
+    put_body(block, code_page_of(encoding), read_card_body_record(in, variant, body_offset));
+    flush_output(block);
+    give_file_position(in);
+}
+
+// The reader's memory is bounded (under a megabyte in all); should even that
+// be refused, the file could not be read.
+card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
+    try {
+        return list_stream(file, encoding, out);
+    } catch (const std::bad_alloc&) {
+        return CARD_FILE_OPEN_FAILED;
+    }
+}
+
+card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {
+    const file_ptr file(open_card_file(path));
+    if (!file) {
+        return CARD_FILE_OPEN_FAILED;
+    }
+    return list_card_stream(file.get(), encoding, out);
+}
+
+card_file_result list_card_file(const char* path, int encoding) {
+    return list_card_file(path, encoding, stdout);
+}
