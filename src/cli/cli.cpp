@@ -1,19 +1,95 @@
 #include "cli.h"
 
 #include <cstring>
+#include <new>
+#include <string_view>
+#include <vector>
 
-#include "output/listing.h"
 #include "decode/decode.h"
+#include "input.h"
+#include "output/csv.h"
+#include "output/json.h"
+#include "output/listing.h"
+
+#ifndef CRDVIEW_VERSION
+#define CRDVIEW_VERSION "unknown"
+#endif
 
 namespace {
 
 constexpr const char* HELP_TEXT =
     "\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n  OPTION:\n  -e "
     "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
-    "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n\n  "
+    "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n"
+    "  --encoding=<encoding> the same as -e <encoding>.\n"
+    "  --format=<format> listing (the default), json or csv.\n"
+    "  --help, -h    show this text.\n"
+    "  --version     show the version of crdview.\n\n  "
     "EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
+
+enum output_format { FORMAT_LISTING, FORMAT_JSON, FORMAT_CSV };
+
+constexpr const char* FORMAT_NAMES = "listing, json, csv";
+
+// The command line with the long options taken out.
+struct command_line {
+    const char* program = nullptr;
+    std::vector<const char*> words{};  // what the classic rules apply to
+    bool help = false;
+    bool version = false;
+    const char* format = nullptr;         // --format
+    const char* encoding = nullptr;       // --encoding
+    const char* missing_value = nullptr;  // an option given last, without its value
+};
+
+// Takes "--name=value" or "--name value" at argv[i]; returns false when
+// argv[i] is neither.
+bool take_valued(std::string_view name, int argc, const char* const* argv, int& i,
+                 const char*& value, const char*& missing) {
+    const std::string_view word = argv[i];
+    if (word.size() > name.size() && word.substr(0, name.size()) == name &&
+        word[name.size()] == '=') {
+        value = argv[i] + name.size() + 1;
+        return true;
+    }
+    if (word != name) {
+        return false;
+    }
+    if (i + 1 < argc) {
+        value = argv[++i];
+    } else {
+        missing = argv[i];
+    }
+    return true;
+}
+
+command_line parse(int argc, const char* const* argv) {
+    command_line line;
+    line.program = argc > 0 ? argv[0] : nullptr;
+    bool options_end = false;
+    bool short_help = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (options_end) {
+            line.words.push_back(argv[i]);
+        } else if (word == "--") {
+            options_end = true;
+        } else if (word == "--help") {
+            line.help = true;
+        } else if (word == "--version") {
+            line.version = true;
+        } else if (!take_valued("--format", argc, argv, i, line.format, line.missing_value) &&
+                   !take_valued("--encoding", argc, argv, i, line.encoding, line.missing_value)) {
+            short_help = short_help || (word == "-h" && line.words.empty());
+            line.words.push_back(argv[i]);
+        }
+    }
+    // "-h" alone asks for the help.
+    line.help = line.help || (short_help && line.words.size() == 1);
+    return line;
+}
 
 // The name after the last '/', or failing that after the last '\'.
 const char* base_name(const char* path) {
@@ -38,6 +114,56 @@ const char* closing_message(card_file_result result) {
     return "\nError reading file.\n";
 }
 
+// The classic listing: banner, listing, closing message, all on `out`.
+int run_listing(const char* path, int encoding, std::FILE* out) {
+    std::fprintf(out, "\nWindows Card File %s", path);
+    card_input input = open_card_input(path);
+    const card_file_result result =
+        input.file ? list_card_stream(input.file, encoding, out) : CARD_FILE_OPEN_FAILED;
+    std::fputs(closing_message(result), out);
+    std::fputc('\n', out);
+    return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
+}
+
+const char* error_text(int error) {
+    return error != 0 ? std::strerror(error) : "read error";
+}
+
+// JSON or CSV: nothing on `out` unless the file is a card file; every
+// failure named on `err`.
+int run_export(output_format format, const char* path, int encoding, std::FILE* out,
+               std::FILE* err) {
+    card_input input = open_card_input(path);
+    if (!input.file) {
+        std::fprintf(err, "crdview: %s: %s\n", path, error_text(input.error));
+        return EXIT_NOT_LISTED;
+    }
+    card_stream in{input.file};
+    try {
+        card_walk walk = start_card_walk(in);
+        if (walk.header.result == CARD_FILE_BAD_SIGNATURE) {
+            std::fprintf(err, "crdview: %s: not a card file\n", path);
+            return EXIT_NOT_LISTED;
+        }
+        if (walk.header.result == CARD_FILE_OK) {
+            if (format == FORMAT_JSON) {
+                write_json(in, walk, path, encoding, out);
+            } else {
+                write_csv(in, walk, encoding, out);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // The writers' memory is bounded; should even that be refused, stop here.
+        in.read_failed = true;
+        in.read_error = ENOMEM;
+    }
+    if (in.read_failed) {
+        std::fprintf(err, "crdview: %s: %s\n", path, error_text(in.read_error));
+        return EXIT_NOT_LISTED;
+    }
+    return EXIT_LISTED;
+}
+
 }  // namespace
 
 void print_help(const char* program_path, std::FILE* out) {
@@ -50,28 +176,71 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out) {
 }
 
 int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    if (argc != 2 && argc != 4) {
-        print_help(argc > 0 ? argv[0] : nullptr, out);
+    const command_line line = parse(argc, argv);
+    if (line.help) {
+        print_help(line.program, out);
+        return EXIT_LISTED;
+    }
+    if (line.version) {
+        std::fputs("crdview " CRDVIEW_VERSION "\n", out);
+        return EXIT_LISTED;
+    }
+    if (line.missing_value) {
+        std::fprintf(err, "crdview: %s needs a value\n", line.missing_value);
         return EXIT_USAGE;
     }
-    int encoding = ENCODING_NONE;
-    if (argc == 4) {
-        // Two words that ask for no known encoding still list the file, as stored.
-        if (std::strcmp(argv[1], "-e") != 0) {
-            std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
-                         argv[1]);
-        } else if ((encoding = encoding_by_name(argv[2])) == ENCODING_NONE) {
-            std::fprintf(err,
-                         "crdview: unknown encoding \"%s\"; the texts are shown as stored "
-                         "(known: %s)\n",
-                         argv[2], KNOWN_ENCODING_NAMES);
+    output_format format = FORMAT_LISTING;
+    if (line.format) {
+        const std::string_view name = line.format;
+        if (name == "json") {
+            format = FORMAT_JSON;
+        } else if (name == "csv") {
+            format = FORMAT_CSV;
+        } else if (name != "listing") {
+            std::fprintf(err, "crdview: unknown format \"%s\" (accepted: %s)\n", line.format,
+                         FORMAT_NAMES);
+            return EXIT_USAGE;
         }
     }
-    const char* path = argv[argc - 1];
-
-    std::fprintf(out, "\nWindows Card File %s", path);
-    const card_file_result result = list_card_file(path, encoding, out);
-    std::fputs(closing_message(result), out);
-    std::fputc('\n', out);
-    return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
+    const std::size_t words = line.words.size();
+    if (words != 1 && words != 3) {
+        print_help(line.program, out);
+        return EXIT_USAGE;
+    }
+    if (words == 3 && line.encoding) {
+        std::fprintf(err, "crdview: --encoding and \"%s %s\" both name an encoding\n",
+                     line.words[0], line.words[1]);
+        return EXIT_USAGE;
+    }
+    const char* path = line.words.back();
+    // The encoding asked for: -e NAME, or --encoding NAME.
+    const char* asked = line.encoding;
+    if (words == 3) {
+        if (std::strcmp(line.words[0], "-e") == 0) {
+            asked = line.words[1];
+        } else if (format == FORMAT_LISTING) {
+            std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
+                         line.words[0]);
+        } else {
+            std::fprintf(err, "crdview: \"%s\" is not an option\n", line.words[0]);
+            return EXIT_USAGE;
+        }
+    }
+    int encoding = asked ? encoding_by_name(asked) : ENCODING_NONE;
+    if (asked && encoding == ENCODING_NONE) {
+        if (format != FORMAT_LISTING) {
+            std::fprintf(err, "crdview: unknown encoding \"%s\" (known: %s)\n", asked,
+                         KNOWN_ENCODING_NAMES);
+            return EXIT_USAGE;
+        }
+        std::fprintf(err,
+                     "crdview: unknown encoding \"%s\"; the texts are shown as stored (known: "
+                     "%s)\n",
+                     asked, KNOWN_ENCODING_NAMES);
+    }
+    if (format == FORMAT_LISTING) {
+        return run_listing(path, encoding, out);
+    }
+    // The new formats are always UTF-8: Windows-1252, the commonest, unless asked.
+    return run_export(format, path, asked ? encoding : ENCODING_WINDOWS_1252, out, err);
 }

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 // Exit statuses.
-constexpr int EXIT_LISTED = 0;      // the file was listed
+constexpr int EXIT_LISTED = 0;      // the file was listed (or the help or version shown)
 constexpr int EXIT_NOT_LISTED = 1;  // not opened, not read, not a card file, or not written
-constexpr int EXIT_USAGE = 2;       // the arguments do not fit; the help text was printed
+constexpr int EXIT_USAGE = 2;       // the arguments do not fit
 
 // Prints the help text to `out`, with the base name of `program_path` (the
 // first element of the argument vector) as the program's name; "crdview"
@@ -14,8 +14,8 @@ constexpr int EXIT_USAGE = 2;       // the arguments do not fit; the help text w
 void print_help(const char* program_path, std::FILE* out);
 
 // Runs crdview on the command line `argv` (argc elements), writing the
-// listing to `out` and what it tells the user besides to `err` (standard
-// error when omitted), and returns the exit status. Write errors on `out`
-// are not looked at here.
+// listing (or document) to `out` and what it tells the user besides to `err`
+// (standard error when omitted), and returns the exit status. Write errors
+// on `out` are not looked at here.
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out);

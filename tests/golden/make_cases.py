@@ -30,7 +30,11 @@ CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
 HELP = (b"\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n"
         b"  OPTION:\n  -e <encoding> decode from this encoding to UTF-8.\n"
         b"                supports Windows-874, Windows-1250 to Windows-1258\n"
-        b"                and Windows-932, 936, 949 and 950.\n\n"
+        b"                and Windows-932, 936, 949 and 950.\n"
+        b"  --encoding=<encoding> the same as -e <encoding>.\n"
+        b"  --format=<format> listing (the default), json or csv.\n"
+        b"  --help, -h    show this text.\n"
+        b"  --version     show the version of crdview.\n\n"
         b"  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n"
         b"  NOTE:\n  In the Windows terminal use chcp command to set the code page.\n"
         b"  For example: \"chcp 1251\" to set the Windwso-1251 code page.\n\n")

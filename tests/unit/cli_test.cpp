@@ -16,7 +16,9 @@ std::string help_for(const std::string& name) {
            " [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n  OPTION:\n  -e "
            "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
            "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and "
-           "950.\n\n  EXAMPLE:\n  " +
+           "950.\n  --encoding=<encoding> the same as -e <encoding>.\n  --format=<format> "
+           "listing (the default), json or csv.\n  --help, -h    show this text.\n  --version "
+           "    show the version of crdview.\n\n  EXAMPLE:\n  " +
            name +
            " -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows terminal use chcp command to "
            "set the code page.\n  For example: \"chcp 1251\" to set the Windwso-1251 code "

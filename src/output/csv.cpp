@@ -1,0 +1,76 @@
+#include "csv.h"
+
+#include <string_view>
+
+#include "decode/decode.h"
+#include "output_block.h"
+#include "text_out.h"
+#include "text_scan.h"
+
+namespace {
+
+bool csv_special(unsigned char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+}
+
+bool csv_word_special(std::uint64_t word) {
+    return (has_byte(word, ',') | has_byte(word, '"') | has_byte(word, '\r') |
+            has_byte(word, '\n')) != 0;
+}
+
+bool is_quote(unsigned char c) {
+    return c == '"';
+}
+
+bool quote_in_word(std::uint64_t word) {
+    return has_byte(word, '"') != 0;
+}
+
+// Writes `text` as a field: as it is, or enclosed in double quotes with its
+// own double quotes doubled when it holds a comma, a double quote, CR or LF.
+void put_field(output_block& block, std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (plain_run(p, end, csv_word_special, csv_special) == text.size()) {
+        put_bytes(block, text);
+        return;
+    }
+    char* at = output_room(block, 2 + 2 * text.size());
+    *at++ = '"';
+    while (p != end) {
+        const std::size_t run = plain_run(p, end, quote_in_word, is_quote);
+        std::memcpy(at, p, run);
+        at += run;
+        p += run;
+        if (p != end) {
+            *at++ = '"';
+            *at++ = *p++;
+        }
+    }
+    *at++ = '"';
+    output_done(block, at);
+}
+
+}  // namespace
+
+void write_csv(card_stream& in, card_walk& walk, int encoding, std::FILE* out) {
+    output_block block{out};
+    utf8_scratch scratch{code_page_of(encoding)};
+    put_bytes(block, "number,title,text\r\n");
+    card_record card;
+    while (next_card(in, walk, card)) {
+        output_done(block, put_decimal(card.number, output_room(block, 20)));
+        put_bytes(block, ",");
+        put_field(block, scratch.decode(card.title));
+        put_bytes(block, ",");
+        if (card.body.has_text) {
+            put_field(block, scratch.decode(card.body.text));
+        }
+        put_bytes(block, "\r\n");
+        if (std::ferror(out)) {
+            break;  // nothing more can be written
+        }
+    }
+    flush_output(block);
+    give_file_position(in);
+}

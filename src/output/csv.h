@@ -1,0 +1,12 @@
+// CSV (RFC 4180): a header row "number,title,text", then one record a card,
+// each ending with CR LF; UTF-8 without a byte-order mark.
+#pragma once
+
+#include <cstdio>
+
+#include "cardfile/cardfile.h"
+
+// Writes the cards of `walk`, whose header was read without failure, to
+// `out`, texts decoded from `encoding`, a code page. A read that fails on
+// the way (in.read_failed) ends the records.
+void write_csv(card_stream& in, card_walk& walk, int encoding, std::FILE* out);

@@ -1,0 +1,165 @@
+#include "json.h"
+
+#include <string_view>
+
+#include "decode/decode.h"
+#include "output_block.h"
+#include "text_out.h"
+#include "text_scan.h"
+
+namespace {
+
+bool json_special(unsigned char c) {
+    return c < 0x20 || c == '"' || c == '\\';
+}
+
+bool json_word_special(std::uint64_t word) {
+    return (has_byte_below(word, 0x20) | has_byte(word, '"') | has_byte(word, '\\')) != 0;
+}
+
+// Writes `text`, UTF-8, as a JSON string: '"' and '\' escaped, and every
+// control character as \n, \r, \t or \u00XX.
+void put_string(output_block& block, std::string_view text) {
+    char* at = output_room(block, 2 + 6 * text.size());
+    *at++ = '"';
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const std::size_t run = plain_run(p, end, json_word_special, json_special);
+        std::memcpy(at, p, run);
+        at += run;
+        p += run;
+        if (p == end) {
+            break;
+        }
+        const auto c = static_cast<unsigned char>(*p++);
+        *at++ = '\\';
+        switch (c) {
+        case '"':
+        case '\\':
+            *at++ = static_cast<char>(c);
+            break;
+        case '\n':
+            *at++ = 'n';
+            break;
+        case '\r':
+            *at++ = 'r';
+            break;
+        case '\t':
+            *at++ = 't';
+            break;
+        default:
+            constexpr std::string_view hex = "0123456789abcdef";
+            *at++ = 'u';
+            *at++ = '0';
+            *at++ = '0';
+            *at++ = hex[c >> 4];
+            *at++ = hex[c & 0xF];
+        }
+    }
+    *at++ = '"';
+    output_done(block, at);
+}
+
+// The path as given, which the system may hold in any bytes: what is not
+// UTF-8 becomes U+FFFD, so that the document stays UTF-8.
+std::string valid_utf8(std::string_view bytes) {
+    std::string valid;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        std::size_t size = c < 0x80                 ? 1
+                           : c >= 0xC2 && c <= 0xDF ? 2
+                           : c >= 0xE0 && c <= 0xEF ? 3
+                           : c >= 0xF0 && c <= 0xF4 ? 4
+                                                    : 0;
+        for (std::size_t k = 1; k < size; ++k) {
+            const unsigned next =
+                i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0;
+            // The second byte's range rules out overlong forms, surrogates and
+            // code points beyond U+10FFFF.
+            const unsigned low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+            const unsigned high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+            if (next < low || next > high) {
+                size = 0;
+            }
+        }
+        if (size == 0) {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            valid.append(bytes.substr(i, size));
+            i += size;
+        }
+    }
+    return valid;
+}
+
+void put_literal(output_block& block, std::string_view text) {
+    put_bytes(block, text);
+}
+
+void put_number(output_block& block, std::int64_t value) {
+    output_done(block, put_decimal(value, output_room(block, 20)));
+}
+
+void put_card(output_block& block, utf8_scratch& scratch, const card_record& card) {
+    put_literal(block, "{\"number\": ");
+    put_number(block, card.number);
+    put_literal(block, ", \"title\": ");
+    put_string(block, scratch.decode(card.title));
+    put_literal(block, ", \"text\": ");
+    if (card.body.has_text) {
+        put_string(block, scratch.decode(card.body.text));
+    } else {
+        put_literal(block, "null");
+    }
+    if (card.body.has_graphic) {
+        put_literal(block, ", \"graphic\": {\"length\": ");
+        put_number(block, card.body.graphic.length);
+        put_literal(block, ", \"width\": ");
+        put_number(block, card.body.graphic.width);
+        put_literal(block, ", \"height\": ");
+        put_number(block, card.body.graphic.height);
+        put_literal(block, "}");
+    }
+    if (card.body.has_object) {
+        put_literal(block, ", \"object\": {\"uid\": ");
+        put_number(block, card.body.object.uid);
+        put_literal(block, ", \"format_id\": ");
+        put_number(block, card.body.object.format_id);
+        put_literal(block, ", \"class_name_length\": ");
+        put_number(block, card.body.object.class_name_length);
+        put_literal(block, "}");
+    }
+    put_literal(block, "}");
+}
+
+}  // namespace
+
+void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out) {
+    output_block block{out};
+    utf8_scratch scratch{code_page_of(encoding)};
+    const char* name = encoding_name(encoding);
+    put_literal(block, "{\"file\": ");
+    put_string(block, valid_utf8(path));
+    put_literal(block, ", \"variant\": ");
+    put_literal(block, walk.header.variant == VARIANT_RRG ? "\"RRG\"" : "\"MGC\"");
+    put_literal(block, ", \"encoding\": ");
+    put_string(block, name ? name : "");
+    put_literal(block, ", \"count\": ");
+    put_number(block, walk.header.count);
+    put_literal(block, ",\n \"cards\": [");
+    card_record card;
+    const char* separator = "\n  ";
+    while (next_card(in, walk, card)) {
+        put_literal(block, separator);
+        separator = ",\n  ";
+        put_card(block, scratch, card);
+        if (std::ferror(out)) {
+            break;  // nothing more can be written
+        }
+    }
+    put_literal(block, "\n ]}\n");
+    flush_output(block);
+    give_file_position(in);
+}

@@ -1,0 +1,13 @@
+// JSON: one UTF-8 document (RFC 8259) of the card file, written as the cards
+// are read, one card a line.
+#pragma once
+
+#include <cstdio>
+
+#include "cardfile/cardfile.h"
+
+// Writes the document of the cards of `walk`, whose header was read without
+// failure, to `out`: "file" (`path`), "variant", "encoding", "count", then
+// "cards". Texts are decoded from `encoding`, a code page. A read that fails
+// on the way (in.read_failed) ends the cards; the document is still closed.
+void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out);
