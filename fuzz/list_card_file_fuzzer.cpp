@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/listing.h"
 #include "decode/decode.h"
+#include "output/listing.h"
 
 namespace {
 

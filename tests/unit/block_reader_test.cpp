@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "card_builder.h"
-#include "output/listing.h"
 #include "decode/decode.h"
+#include "output/listing.h"
 
 using namespace card_builder;
 

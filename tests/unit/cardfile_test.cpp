@@ -1,5 +1,3 @@
-#include "output/listing.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,6 +5,7 @@
 
 #include "card_builder.h"
 #include "decode/decode.h"
+#include "output/listing.h"
 
 using namespace card_builder;
 

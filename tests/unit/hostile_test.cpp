@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "card_builder.h"
-#include "output/listing.h"
 #include "decode/decode.h"
+#include "output/listing.h"
 
 namespace fs = std::filesystem;
 using namespace card_builder;
