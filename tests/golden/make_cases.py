@@ -262,6 +262,39 @@ def command_line_cases():
          status=EXIT_USAGE)
 
 
+def option_cases():
+    """The long options, taken out wherever they stand, and their failures."""
+    help_out = HELP % (b"crdview", b"crdview")
+    case("help_long", ["as_stored.crd", "--help"], help_out)
+    case("help_short", ["-h"], help_out)
+    case("version", ["--version"], b"crdview 1.1.0\n")
+    # What follows "--" is taken as it stands: here a file named "-h".
+    case("options_end", ["--", "-h"], banner("-h") + CLOSE_ERROR, status=EXIT_NOT_LISTED)
+    data, listing = card_file(b"MGC", RUSSIAN, convert=cp1251_to_utf8)
+    case("encoding_option", ["encoding_option.crd", "--format", "listing",
+                             "--encoding=Windows-1251"],
+         banner("encoding_option.crd") + listing + CLOSE_LISTED, crd=data)
+    usage = [
+        ("format_unknown", ["--format=xml", "as_stored.crd"],
+         b'crdview: unknown format "xml" (accepted: listing, json, csv)\n'),
+        ("format_without_value", ["as_stored.crd", "--format"],
+         b"crdview: --format needs a value\n"),
+        ("json_unknown_encoding", ["--format=json", "-e", "KOI8-R", "as_stored.crd"],
+         b'crdview: unknown encoding "KOI8-R" (known: %s)\n' % KNOWN),
+        ("csv_not_an_option", ["--format=csv", "-x", "y", "as_stored.crd"],
+         b'crdview: "-x" is not an option\n'),
+        ("encoding_twice", ["--encoding=Windows-1251", "-e", "Windows-1252", "as_stored.crd"],
+         b'crdview: --encoding and "-e Windows-1252" both name an encoding\n'),
+    ]
+    for name, args, err in usage:
+        case(name, args, b"", status=EXIT_USAGE, err=err)
+    # JSON and CSV say nothing on standard output about a file they cannot use.
+    case("json_missing_file", ["--format=json", "none.crd"], b"", status=EXIT_NOT_LISTED,
+         err=b"crdview: none.crd: No such file or directory\n")
+    case("csv_not_a_card_file", ["--format=csv", "signature_lower_rrg.crd"], b"",
+         status=EXIT_NOT_LISTED, err=b"crdview: signature_lower_rrg.crd: not a card file\n")
+
+
 def closing_cases():
     case("missing_file", ["none.crd"], banner("none.crd") + CLOSE_ERROR, status=EXIT_NOT_LISTED)
     # A path that opens but cannot be read as a file.
@@ -457,6 +490,7 @@ def truncated_cases():
 def main():
     os.makedirs(CASES, exist_ok=True)
     command_line_cases()
+    option_cases()
     closing_cases()
     index_cases()
     body_cases()

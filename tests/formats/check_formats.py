@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Checks crdview's JSON and CSV against its own listing, with Python's json
+and csv modules as independent parsers.
+
+For every card file given, and for Windows-1252 (the formats' default) and
+Windows-1251: the JSON document must parse (strict UTF-8, no raw control
+characters) and, laid out again as a listing, give exactly the bytes of the
+listing of the same file in the same code page; the CSV must parse into the
+header row and one record per card of the JSON document, each record ending
+with CR LF. A file that is not a card file must give nothing on standard
+output, one line on standard error and exit status 1.
+
+Usage: check_formats.py CRDVIEW CARD_FILE...
+"""
+
+import csv
+import io
+import json
+import subprocess
+import sys
+
+
+def run(args):
+    done = subprocess.run(args, capture_output=True)
+    return done.returncode, done.stdout, done.stderr
+
+
+def heading(number):
+    indent = 2 if number <= 9 else 1 if number <= 99 else 0
+    return "\n" + " " * indent + "Card %d\n--------" % number
+
+
+def as_listing(path, document):
+    """The listing that shows what the JSON document holds."""
+    out = ["\nWindows Card File %s" % path,
+           "\n\n%s card file, total cards: %d\n" % (document["variant"], document["count"])]
+    for card in document["cards"]:
+        out.append(heading(card["number"]) + "\n" + card["title"] + "\n")
+        if "object" in card:
+            o = card["object"]
+            out.append("\n*** OLE object, not supported,\n    UID: %d, format ID: %d, "
+                       "class name len: %d.\n" % (o["uid"], o["format_id"],
+                                                   o["class_name_length"]))
+        elif card["text"] is not None:
+            out.append("\n" + card["text"] + "\n")
+    out.append("\n\n")
+    return "".join(out).encode()
+
+
+def check(crdview, path, encoding):
+    problems = []
+    status, listing, _ = run([crdview, "-e", encoding, path])
+    js_status, js, js_err = run([crdview, "--format=json", "-e", encoding, path])
+    csv_status, cs, cs_err = run([crdview, "--format", "csv", "--encoding", encoding, path])
+    if status != 0 and b"Not the Windows Card file." in listing:
+        for name, st, out, err in (("json", js_status, js, js_err),
+                                   ("csv", csv_status, cs, cs_err)):
+            if st != 1 or out or err.count(b"\n") != 1 or b"not a card file" not in err:
+                problems.append("%s of a file that is not a card file: status %d, %d bytes out, "
+                                "stderr %r" % (name, st, len(out), err))
+        return problems
+    if js_status != status or csv_status != status:
+        problems.append("status: listing %d, json %d, csv %d" % (status, js_status, csv_status))
+    try:
+        document = json.loads(js)
+    except ValueError as error:
+        return problems + ["json does not parse: %s" % error]
+    if status == 0 and as_listing(path, document) != listing:
+        problems.append("json does not hold what the listing shows")
+    records = cs.split(b"\r\n")
+    if records[-1] != b"":
+        problems.append("csv does not end with CR LF")
+    rows = list(csv.reader(io.StringIO(cs.decode("utf-8"), newline="")))
+    expected = [["number", "title", "text"]] + [
+        [str(card["number"]), card["title"], card["text"] or ""] for card in document["cards"]]
+    if rows != expected:
+        problems.append("csv records differ from the json cards")
+    return problems
+
+
+def main():
+    crdview, paths = sys.argv[1], sys.argv[2:]
+    failed = 0
+    for path in paths:
+        for encoding in ("Windows-1252", "Windows-1251"):
+            for problem in check(crdview, path, encoding):
+                print("FAIL %s (%s): %s" % (path, encoding, problem))
+                failed += 1
+    print("%d files checked, %d problems" % (len(paths), failed))
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
