@@ -1,6 +1,9 @@
-// Fuzz target: lists any sequence of bytes as a card file, once without
-// conversion and once converted from Windows-1251, through the same stream
-// listing that crdview uses for a file on disk.
+// Fuzz target: lists any sequence of bytes as a card file, without
+// conversion, from Windows-1251 and from Windows-932, through the same stream
+// listing that crdview uses for a file on disk; then writes it as JSON and
+// as CSV, and checks that both parse (JSON with nlohmann's parser, which also
+// holds strings to UTF-8; CSV as RFC 4180 records of three fields) and hold
+// the same number of cards.
 //
 // The bytes are served by a read-only stream that behaves like a regular
 // file: it may be positioned anywhere at or beyond its end, and a read there
@@ -15,9 +18,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
 
 #include "decode/decode.h"
+#include "output/csv.h"
+#include "output/json.h"
 #include "output/listing.h"
 
 namespace {
@@ -64,6 +73,87 @@ int memory_close(void*) {
     return 0;
 }
 
+std::FILE* open_bytes(memory_file& file) {
+    const cookie_io_functions_t functions{memory_read, nullptr, memory_seek, memory_close};
+    return fopencookie(&file, "rb", functions);
+}
+
+// The number of records of an RFC 4180 text whose records all have three
+// fields and end with CR LF; -1 when it is not such a text.
+long csv_records(std::string_view text) {
+    long records = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        for (int field = 0; field < 3; ++field) {
+            if (i < text.size() && text[i] == '"') {
+                for (++i;; ++i) {
+                    if (i >= text.size()) {
+                        return -1;
+                    }
+                    if (text[i] == '"') {
+                        if (i + 1 < text.size() && text[i + 1] == '"') {
+                            ++i;
+                        } else {
+                            ++i;
+                            break;
+                        }
+                    }
+                }
+            } else {
+                while (i < text.size() && text[i] != ',' && text[i] != '"' && text[i] != '\r' &&
+                       text[i] != '\n') {
+                    ++i;
+                }
+            }
+            const std::string_view end = field < 2 ? "," : "\r\n";
+            if (text.substr(i, end.size()) != end) {
+                return -1;
+            }
+            i += end.size();
+        }
+        ++records;
+    }
+    return records;
+}
+
+// What the JSON and CSV writers make of the bytes, or a trap when either
+// does not parse or they disagree on the number of cards.
+void check_formats(const std::uint8_t* data, std::size_t size, int encoding) {
+    std::string outputs[2];
+    for (int format = 0; format < 2; ++format) {
+        memory_file file{data, size, 0};
+        std::FILE* in = open_bytes(file);
+        char* bytes = nullptr;
+        std::size_t length = 0;
+        std::FILE* out = open_memstream(&bytes, &length);
+        if (!in || !out) {
+            __builtin_trap();
+        }
+        card_stream stream{in};
+        card_walk walk = start_card_walk(stream);
+        if (walk.header.result == CARD_FILE_OK) {
+            if (format == 0) {
+                write_json(stream, walk, "fuzz\xff.crd", encoding, out);
+            } else {
+                write_csv(stream, walk, encoding, out);
+            }
+        }
+        std::fclose(in);
+        std::fclose(out);
+        outputs[format].assign(bytes, length);
+        std::free(bytes);
+        if (walk.header.result != CARD_FILE_OK) {
+            return;
+        }
+    }
+    const nlohmann::json document = nlohmann::json::parse(outputs[0], nullptr, false);
+    const long records = csv_records(outputs[1]);
+    if (document.is_discarded() || records < 1 ||
+        document["cards"].size() != static_cast<std::size_t>(records - 1)) {
+        __builtin_trap();
+    }
+}
+
 std::FILE* discard_stream() {
     static std::FILE* sink = std::fopen("/dev/null", "w");
     return sink;
@@ -76,10 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!out) {
         return 0;
     }
-    for (const int encoding : {ENCODING_NONE, ENCODING_WINDOWS_1251}) {
+    for (const int encoding : {ENCODING_NONE, ENCODING_WINDOWS_1251, ENCODING_WINDOWS_932}) {
         memory_file file{data, size, 0};
-        const cookie_io_functions_t functions{memory_read, nullptr, memory_seek, memory_close};
-        std::FILE* in = fopencookie(&file, "rb", functions);
+        std::FILE* in = open_bytes(file);
         if (!in) {
             return 0;
         }
@@ -93,5 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         }
     }
+    check_formats(data, size, ENCODING_WINDOWS_1252);
+    check_formats(data, size, ENCODING_WINDOWS_936);
     return 0;
 }
