@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     // Without a usable standard output this fails, and so does every write,
     // which the check below reports.
     (void)_setmode(_fileno(stdout), _O_BINARY);
+    // A card file read from standard input ("-") is bytes: a text-mode stream
+    // would turn CR LF into LF and end at the first 0x1A.
+    (void)_setmode(_fileno(stdin), _O_BINARY);
 #endif
     // The listing is gathered and written in large blocks; stdio buffering
     // would only copy every block once more on its way out.
