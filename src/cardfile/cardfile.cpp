@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "fixed.h"
 
@@ -193,6 +196,184 @@ void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
     }
 }
 
+// The size of the file, found once by seeking to its end; -1 when the file
+// cannot tell.
+std::int64_t file_size(card_stream& in) {
+    if (in.file_end >= 0) {
+        return in.file_end;
+    }
+    if (std::fseek(in.file, 0, SEEK_END) != 0) {
+        std::clearerr(in.file);
+        in.file_position = -1;
+        return -1;
+    }
+    const long size = std::ftell(in.file);
+    in.file_position = size;
+    if (size >= 0) {
+        in.file_end = size;
+    }
+    return size;
+}
+
+// Walks an object by its stated lengths, skipping its data unread. Every
+// field, string and block must lie inside the file, or the walk has failed.
+struct object_cursor {
+    card_stream& in;
+    std::int64_t position;
+    std::int64_t end;
+    bool ok = true;
+
+    bool fits(std::uint64_t size) {
+        ok = ok && end >= position && static_cast<std::uint64_t>(end - position) >= size;
+        return ok;
+    }
+
+    template <std::size_t N>
+    const unsigned char* field(std::array<unsigned char, N>& spare) {
+        if (!fits(N)) {
+            return nullptr;
+        }
+        const unsigned char* bytes = next_body_field(in, position, spare);
+        ok = ok && bytes && !in.read_failed;
+        return ok ? bytes : nullptr;
+    }
+
+    std::uint32_t u32() {
+        std::array<unsigned char, 4> spare;
+        const unsigned char* bytes = field(spare);
+        return bytes ? decode_u32(bytes) : 0;
+    }
+
+    std::uint16_t u16() {
+        std::array<unsigned char, 2> spare;
+        const unsigned char* bytes = field(spare);
+        return bytes ? decode_u16(bytes) : 0;
+    }
+
+    void skip(std::uint64_t size) {
+        if (fits(size)) {
+            position += static_cast<std::int64_t>(size);
+        }
+    }
+
+    // A counted string: its bytes before the first NUL, at most
+    // OBJECT_NAME_KEPT of them. Its last byte must be a NUL.
+    std::string counted_string() {
+        const std::uint32_t size = u32();
+        if (!fits(size) || size == 0) {
+            return {};
+        }
+        const std::size_t keep = std::min<std::size_t>(size, OBJECT_NAME_KEPT);
+        std::size_t got = 0;
+        const unsigned char* bytes =
+            window_bytes(in, in.body_window, BODY_WINDOW_SIZE, position, keep, got);
+        if (!bytes || got < keep) {
+            ok = false;
+            return {};
+        }
+        const std::string value(stored_text(bytes, keep));
+        const unsigned char* last =
+            window_bytes(in, in.body_window, BODY_WINDOW_SIZE, position + size - 1, 1, got);
+        ok = ok && last && got == 1 && *last == 0 && !in.read_failed;
+        position += size;
+        return value;
+    }
+};
+
+bool names_sized_picture(const std::string& format) {
+    return format == "METAFILEPICT" || format == "DIB" || format == "BITMAP";
+}
+
+// A picture's body, of the format `format` names.
+void read_picture(object_cursor& c, const std::string& format, object_picture& picture) {
+    picture.format = format;
+    if (names_sized_picture(format)) {
+        picture.has_size = true;
+        picture.width = c.u32();
+        picture.height = c.u32();
+        std::uint32_t size = c.u32();
+        if (format == "METAFILEPICT") {
+            c.ok = c.ok && size >= METAFILE_RESERVED_SIZE;
+            c.skip(METAFILE_RESERVED_SIZE);
+            size -= c.ok ? METAFILE_RESERVED_SIZE : 0;
+        }
+        picture.data = {c.position, size};
+        c.skip(size);
+        return;
+    }
+    // A clipboard format: its number, its registered name when the number is 0.
+    if (c.u32() == 0) {
+        c.counted_string();
+    }
+    const std::uint32_t size = c.u32();
+    picture.data = {c.position, size};
+    c.skip(size);
+}
+
+void read_presentation(object_cursor& c, object_info& object) {
+    c.u32();  // version
+    const std::uint32_t format = c.u32();
+    if (format == PRESENTATION_NONE) {
+        return;
+    }
+    c.ok = c.ok && format == PRESENTATION_PICTURE;
+    const std::string name = c.counted_string();
+    if (c.ok) {
+        object.has_picture = true;
+        read_picture(c, name, object.picture);
+    }
+}
+
+// The object type the card stores behind an object of each format.
+constexpr std::uint16_t object_type_of(std::uint32_t kind) {
+    return kind == OLE_EMBEDDED ? 0 : kind == OLE_LINKED ? 1 : 2;
+}
+
+// Walks the object of the body whose UID is at `position`, and reads the
+// card's text behind it when the object parses.
+void read_object(card_stream& in, std::int64_t position, card_body& body) {
+    object_info& object = body.object;
+    object_cursor c{in, position + static_cast<std::int64_t>(OBJECT_UID_SIZE), file_size(in)};
+    c.u32();  // version
+    object.kind = c.u32();
+    object.class_name = c.counted_string();
+    if (object.kind == OLE_EMBEDDED) {
+        c.counted_string();  // topic name
+        c.counted_string();  // item name
+        const std::uint32_t size = c.u32();
+        object.native = {c.position, size};
+        object.has_native = true;
+        c.skip(size);
+        read_presentation(c, object);
+    } else if (object.kind == OLE_LINKED) {
+        object.link = c.counted_string();  // topic name: the linked file
+        c.counted_string();                // item name
+        c.counted_string();                // network name
+        c.u32();                           // reserved
+        c.u32();                           // link update option
+        read_presentation(c, object);
+    } else if (object.kind == OLE_STATIC && names_sized_picture(object.class_name)) {
+        object.has_picture = true;
+        read_picture(c, object.class_name, object.picture);
+    } else {
+        c.ok = false;
+    }
+    c.skip(OBJECT_CARD_FIELDS_SIZE);
+    c.ok = c.ok && c.u16() == object_type_of(object.kind);
+    const std::uint16_t text_length = c.u16();
+    if (!c.ok) {
+        // What a damaged object claims is not shown: only the four fields.
+        object_info notice_only;
+        notice_only.uid = object.uid;
+        notice_only.format_id = object.format_id;
+        notice_only.class_name_length = object.class_name_length;
+        object = std::move(notice_only);
+        return;
+    }
+    object.parsed = true;
+    read_body_text(in, c.position, text_length, body);
+}
+
 void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
     std::array<unsigned char, OBJECT_FLAG_SIZE> flag_spare;
     const unsigned char* flag = next_body_field(in, position, flag_spare);
@@ -207,13 +388,16 @@ void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
         return;
     }
     std::array<unsigned char, OBJECT_FIELDS_SIZE> fields_spare;
-    const unsigned char* fields = next_body_field(in, position, fields_spare);
+    std::int64_t at = position;
+    const unsigned char* fields = next_body_field(in, at, fields_spare);
     if (!fields) {
         return;
     }
     body.has_object = true;
-    body.object = {decode_i32(fields + OBJECT_UID_AT), decode_i32(fields + OBJECT_FORMAT_ID_AT),
-                   decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT)};
+    body.object.uid = decode_i32(fields + OBJECT_UID_AT);
+    body.object.format_id = decode_i32(fields + OBJECT_FORMAT_ID_AT);
+    body.object.class_name_length = decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT);
+    read_object(in, position, body);
 }
 
 }  // namespace
@@ -326,6 +510,13 @@ void give_file_position(card_stream& in) {
         std::fseek(in.file, static_cast<long>(in.index_position), SEEK_SET) == 0) {
         in.file_position = in.index_position;
     }
+}
+
+bool reader_memory_available() {
+    constexpr std::size_t READER_MEMORY = 1024 * 1024;
+    void* probe = std::malloc(READER_MEMORY);
+    std::free(probe);
+    return probe != nullptr;
 }
 
 std::FILE* open_card_file(const char* path) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -121,16 +122,73 @@ struct graphic_info {
     std::uint16_t height = 0;
 };
 
-// The fields of an "RRG" body that carries an object.
+// An "RRG" object card body: the object flag (not 0), the UID, the OLE 1.0
+// object, then the card's own fields and its text. Every number is
+// little-endian. The OLE object: version, format (OLE_LINKED, OLE_EMBEDDED or
+// OLE_STATIC), class name (a counted string: a u32 length N, then N bytes
+// ending with a NUL when N is not 0), then
+// - embedded: topic name, item name (counted strings), the native data's
+//   size (u32) and the native data, then a presentation;
+// - linked: topic name (the linked file's path), item name, network name
+//   (counted strings), a reserved u32, the link update option (u32), then a
+//   presentation;
+// - static: the picture body of the format the class name names.
+// A presentation: version, format (0: nothing follows; 5: a class name, the
+// picture format, and the picture body). A picture body: for "METAFILEPICT",
+// "DIB" and "BITMAP" width, height and size S (u32 each), then S bytes (a
+// metafile picture's S includes 8 reserved bytes before the metafile); for
+// any other name (a clipboard format) the format number (u32), its name (a
+// counted string) when the number is 0, then size S (u32) and S bytes.
+// Behind the object: character width and height (u16 each), the object's
+// rectangle (four i16), the object type (u16: 0 embedded, 1 linked, 2
+// static), the text length L (u16) and L bytes of text.
+constexpr std::size_t OBJECT_UID_SIZE = 4;
+constexpr std::uint32_t OLE_LINKED = 1;
+constexpr std::uint32_t OLE_EMBEDDED = 2;
+constexpr std::uint32_t OLE_STATIC = 3;
+constexpr std::uint32_t PRESENTATION_NONE = 0;
+constexpr std::uint32_t PRESENTATION_PICTURE = 5;
+constexpr std::uint32_t METAFILE_RESERVED_SIZE = 8;
+// Character width and height, and the rectangle: skipped.
+constexpr std::size_t OBJECT_CARD_FIELDS_SIZE = 2 + 2 + 8;
+// Names longer than this are kept cut (a path is at most 260 bytes).
+constexpr std::size_t OBJECT_NAME_KEPT = 1024;
+
+// A run of bytes in the file, left where it is.
+struct file_span {
+    std::int64_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+// The picture an object shows on its card.
+struct object_picture {
+    std::string format{};   // its class name as stored: "METAFILEPICT", "DIB", ...
+    bool has_size = false;  // METAFILEPICT, DIB and BITMAP
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    file_span data{};  // a metafile picture's without its 8 reserved bytes
+};
+
+// The fields of an "RRG" body that carries an object: the four the listing's
+// notice shows (read as stored whether the object parses or not), and what
+// the walk over the object found when it parses.
 struct object_info {
     std::int32_t uid = 0;
     std::int32_t format_id = 0;
     std::int32_t class_name_length = 0;
+    bool parsed = false;
+    std::uint32_t kind = 0;  // OLE_LINKED, OLE_EMBEDDED or OLE_STATIC
+    std::string class_name{};
+    std::string link{};       // linked: the topic name
+    bool has_native = false;  // embedded
+    file_span native{};
+    bool has_picture = false;
+    object_picture picture{};
 };
 
 // One card's body. `text` (has_text) is the stored text up to its first NUL,
 // what the file holds of it; a card without a text read (a negative body
-// offset, an object card) has none.
+// offset, an object card whose object does not parse) has none.
 struct card_body {
     bool has_text = false;
     std::string_view text{};
@@ -181,6 +239,11 @@ struct card_walk {
 // last index entry read). A walk calls give_file_position when it ends.
 void take_file_position(card_stream& in);
 void give_file_position(card_stream& in);
+
+// Whether the memory that reading a card file takes (under a megabyte) can
+// be had. Asked before a walk: with less, even reporting a refused
+// allocation as an exception could fail.
+[[nodiscard]] bool reader_memory_available();
 
 // Opens `path` for reading in binary mode, for card_stream; nullptr (errno
 // set) when it cannot be opened.

@@ -1,9 +1,10 @@
 #include "cli.h"
 
+#include <array>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string_view>
-#include <vector>
 
 #include "decode/decode.h"
 #include "input.h"
@@ -36,7 +37,9 @@ constexpr const char* FORMAT_NAMES = "listing, json, csv";
 // The command line with the long options taken out.
 struct command_line {
     const char* program = nullptr;
-    std::vector<const char*> words{};  // what the classic rules apply to
+    // What the classic rules apply to: their count, and the first three.
+    std::size_t word_count = 0;
+    std::array<const char*, 3> words{};
     bool help = false;
     bool version = false;
     const char* format = nullptr;         // --format
@@ -65,6 +68,14 @@ bool take_valued(std::string_view name, int argc, const char* const* argv, int& 
     return true;
 }
 
+void add_word(command_line& line, const char* word) {
+    if (line.word_count < line.words.size()) {
+        line.words[line.word_count] = word;
+    }
+    ++line.word_count;
+}
+
+// Nothing here allocates: with memory this short, the reader reports it.
 command_line parse(int argc, const char* const* argv) {
     command_line line;
     line.program = argc > 0 ? argv[0] : nullptr;
@@ -73,7 +84,7 @@ command_line parse(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (options_end) {
-            line.words.push_back(argv[i]);
+            add_word(line, argv[i]);
         } else if (word == "--") {
             options_end = true;
         } else if (word == "--help") {
@@ -82,12 +93,12 @@ command_line parse(int argc, const char* const* argv) {
             line.version = true;
         } else if (!take_valued("--format", argc, argv, i, line.format, line.missing_value) &&
                    !take_valued("--encoding", argc, argv, i, line.encoding, line.missing_value)) {
-            short_help = short_help || (word == "-h" && line.words.empty());
-            line.words.push_back(argv[i]);
+            short_help = short_help || (word == "-h" && line.word_count == 0);
+            add_word(line, argv[i]);
         }
     }
     // "-h" alone asks for the help.
-    line.help = line.help || (short_help && line.words.size() == 1);
+    line.help = line.help || (short_help && line.word_count == 1);
     return line;
 }
 
@@ -139,6 +150,10 @@ int run_export(output_format format, const char* path, int encoding, std::FILE* 
         return EXIT_NOT_LISTED;
     }
     card_stream in{input.file};
+    if (!reader_memory_available()) {
+        std::fprintf(err, "crdview: %s: %s\n", path, std::strerror(ENOMEM));
+        return EXIT_NOT_LISTED;
+    }
     try {
         card_walk walk = start_card_walk(in);
         if (walk.header.result == CARD_FILE_BAD_SIGNATURE) {
@@ -202,7 +217,7 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
             return EXIT_USAGE;
         }
     }
-    const std::size_t words = line.words.size();
+    const std::size_t words = line.word_count;
     if (words != 1 && words != 3) {
         print_help(line.program, out);
         return EXIT_USAGE;
@@ -212,7 +227,7 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
                      line.words[0], line.words[1]);
         return EXIT_USAGE;
     }
-    const char* path = line.words.back();
+    const char* path = line.words[words - 1];
     // The encoding asked for: -e NAME, or --encoding NAME.
     const char* asked = line.encoding;
     if (words == 3) {

@@ -133,6 +133,9 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
 // The reader's memory is bounded (under a megabyte in all); should even that
 // be refused, the file could not be read.
 card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
+    if (!reader_memory_available()) {
+        return CARD_FILE_OPEN_FAILED;
+    }
     try {
         return list_stream(file, encoding, out);
     } catch (const std::bad_alloc&) {

@@ -55,8 +55,11 @@ std::string iconv_replacing(iconv_t cd, const std::string& bytes) {
         }
         *out_p++ = '*';
         --out_left;
-        ++in_p;
-        --in_left;
+        // A page that holds a letter back may have taken the whole input.
+        if (in_left > 0) {
+            ++in_p;
+            --in_left;
+        }
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     // Pages with combining marks (1255, 1258) hold a letter back until they
