@@ -6,8 +6,11 @@
 contacts.crd  "MGC" variant: a Russian address book in Windows-1251, thirteen
               index entries (one of them a deleted card with no body, so the
               numbering shows a gap), one card carrying a graphic block.
-office.crd    "RRG" variant: English text cards and one card carrying an
-              embedded OLE object.
+office.crd    "RRG" variant: English text cards and three cards carrying OLE
+              objects, each with a text: an embedded Paintbrush picture (its
+              native data a BMP file, a DIB presentation), a linked document
+              (its path in the topic name, a metafile presentation) and a
+              static picture.
 
 The output is the same, byte for byte, on every run.
 """
@@ -55,12 +58,74 @@ def rrg_text_body(text):
     return struct.pack("<HH", 0, len(data)) + data
 
 
-def rrg_object_body(uid, format_id, class_name, payload):
-    """Object flag 1, UID, a field the viewer does not interpret, format ID,
-    class name length, then the class name and the object's data."""
-    name = class_name.encode("ascii") + b"\0"
-    return (struct.pack("<HiIii", 1, uid, 0, format_id, len(name)) + name +
-            struct.pack("<I", len(payload)) + payload)
+def counted(text):
+    """A counted string: its length with the NUL, the bytes, the NUL; an
+    empty string is a length of 0 alone."""
+    return struct.pack("<I", len(text) + 1) + text + b"\0" if text else struct.pack("<I", 0)
+
+
+OLE_VERSION = 0x0501
+LINKED, EMBEDDED, STATIC = 1, 2, 3
+
+
+def picture_body(format_name, width, height, data):
+    """Width, height, size, then the picture (a metafile behind 8 reserved bytes)."""
+    if format_name == b"METAFILEPICT":
+        data = bytes(8) + data
+    return struct.pack("<III", width, height, len(data)) + data
+
+
+def presentation(format_name, width, height, data):
+    return (struct.pack("<II", OLE_VERSION, 5) + counted(format_name) +
+            picture_body(format_name, width, height, data))
+
+
+def rrg_object_body(uid, kind, class_name, object_data, text, rect=(8, 8, 120, 72)):
+    """Object flag 1, UID, the OLE object, then the character size, the
+    object's rectangle, the object type and the card's text."""
+    ole = struct.pack("<II", OLE_VERSION, kind) + counted(class_name) + object_data
+    object_type = {EMBEDDED: 0, LINKED: 1, STATIC: 2}[kind]
+    data = text.encode("cp1251")
+    return (struct.pack("<HI", 1, uid) + ole + struct.pack("<HH", 8, 16) +
+            struct.pack("<4h", *rect) + struct.pack("<HH", object_type, len(data)) + data)
+
+
+def bmp_file(width, height, pixel):
+    """A 24-bit BMP file; pixel(x, y) gives (red, green, blue), y from the top."""
+    row_size = (width * 3 + 3) // 4 * 4
+    rows = b""
+    for y in reversed(range(height)):  # bottom row first
+        row = b"".join(bytes(reversed(pixel(x, y))) for x in range(width))
+        rows += row + bytes(row_size - len(row))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    offset = 14 + len(info)
+    return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + info + rows
+
+
+def floor_plan(x, y):
+    """Walls, a door and a blue desk on white: the office floor plan."""
+    if x in (0, 47) or y in (0, 31) or (x == 24 and not 12 <= y <= 18):
+        return (0, 0, 0) if not (y == 31 and 6 <= x <= 12) else (255, 255, 255)
+    if 30 <= x <= 40 and 6 <= y <= 10:
+        return (40, 80, 200)
+    return (255, 255, 255)
+
+
+def stamp(x, y):
+    """A red circle on cream: the company stamp."""
+    inside = (x - 15.5) ** 2 + (y - 15.5) ** 2
+    return (200, 30, 30) if 100 <= inside <= 196 else (255, 250, 230)
+
+
+def metafile(width, height):
+    """A Windows metafile: window extent, a rectangle round it, an ellipse inside."""
+    def record(function, *params):
+        return struct.pack("<IH", 3 + len(params), function) + struct.pack("<%dh" % len(params),
+                                                                           *params)
+    records = (record(0x020C, height, width) + record(0x041B, height, width, 0, 0) +
+               record(0x0418, height - 2, width - 2, 2, 2) + record(0x0000))
+    words = 9 + len(records) // 2
+    return struct.pack("<HHHIHIH", 1, 9, 0x0300, words, 0, 7, 0) + records
 
 
 def logo_block():
@@ -168,6 +233,8 @@ def contacts():
 
 
 def office():
+    plan = bmp_file(48, 32, floor_plan)
+    stamp_bmp = bmp_file(32, 32, stamp)
     cards = [
         ("Acme Plumbing", rrg_text_body(crlf([
             "24-hour emergency line: (555) 010-4477",
@@ -179,8 +246,11 @@ def office():
             "Next check-up: October.",
         ]))),
         ("Office floor plan", rrg_object_body(
-            uid=1, format_id=2, class_name="PBrush",
-            payload=bytes(range(32)))),
+            1, EMBEDDED, b"PBrush",
+            counted(b"") + counted(b"") + struct.pack("<I", len(plan)) + plan +
+            presentation(b"DIB", 48, 32, plan[14:]),
+            crlf(["Second floor, east wing.",
+                  "The desk by the window is the printer's."]))),
         ("Printer supplies", rrg_text_body(crlf([
             "Toner: HP 92298A (two in the cupboard)",
             "Paper: A4, 80 g/m2, order from Northwind Stationers",
@@ -189,9 +259,19 @@ def office():
             "Room 4B, first Monday of Jan, Apr, Jul, Oct, 9:30",
             "Bring the sales figures and the travel log.",
         ]))),
+        ("Budget 1995 (linked)", rrg_object_body(
+            2, LINKED, b"Word.Document.6",
+            counted(b"C:\\DOCS\\BUDGET95.DOC") + counted(b"") +
+            counted(b"\\\\OFFICE\\DOCS\\BUDGET95.DOC") + struct.pack("<II", 0, 1) +
+            presentation(b"METAFILEPICT", 2540, 1270, metafile(200, 100)),
+            crlf(["The budget lives on the office server;",
+                  "this card shows its first page."]))),
+        ("Company stamp", rrg_object_body(
+            3, STATIC, b"DIB", picture_body(b"DIB", 32, 32, stamp_bmp[14:]),
+            crlf(["Use on invoices only."]))),
     ]
     entries = [(title, body, 0) for title, body in cards]
-    last_object_uid = 1
+    last_object_uid = 3
     header = b"RRG" + struct.pack("<Ih", last_object_uid, len(entries))
     return card_file(header, entries)
 

@@ -102,6 +102,35 @@ void put_number(output_block& block, std::int64_t value) {
     output_done(block, put_decimal(value, output_room(block, 20)));
 }
 
+// What the walk over an object that parses found.
+void put_object(output_block& block, utf8_scratch& scratch, const object_info& object) {
+    put_literal(block, ", \"class_name\": ");
+    put_string(block, scratch.decode(object.class_name));
+    put_literal(block, ", \"kind\": ");
+    put_literal(block, object.kind == OLE_EMBEDDED ? "\"embedded\""
+                       : object.kind == OLE_LINKED ? "\"linked\""
+                                                   : "\"static\"");
+    if (object.kind == OLE_LINKED) {
+        put_literal(block, ", \"link\": ");
+        put_string(block, scratch.decode(object.link));
+    }
+    if (object.has_native) {
+        put_literal(block, ", \"native_size\": ");
+        put_number(block, object.native.size);
+    }
+    if (object.has_picture) {
+        put_literal(block, ", \"picture\": {\"format\": ");
+        put_string(block, scratch.decode(object.picture.format));
+        if (object.picture.has_size) {
+            put_literal(block, ", \"width\": ");
+            put_number(block, object.picture.width);
+            put_literal(block, ", \"height\": ");
+            put_number(block, object.picture.height);
+        }
+        put_literal(block, "}");
+    }
+}
+
 void put_card(output_block& block, utf8_scratch& scratch, const card_record& card) {
     put_literal(block, "{\"number\": ");
     put_number(block, card.number);
@@ -129,6 +158,9 @@ void put_card(output_block& block, utf8_scratch& scratch, const card_record& car
         put_number(block, card.body.object.format_id);
         put_literal(block, ", \"class_name_length\": ");
         put_number(block, card.body.object.class_name_length);
+        if (card.body.object.parsed) {
+            put_object(block, scratch, card.body.object);
+        }
         put_literal(block, "}");
     }
     put_literal(block, "}");

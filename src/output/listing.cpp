@@ -51,7 +51,8 @@ void put_heading(output_block& block, int number) {
     output_done(block, at);
 }
 
-// The card's text, or the notice that stands for an object.
+// The card's text; for an object card the notice that stands for the
+// object first, and the text only when the object parses.
 void put_body(output_block& block, const code_page* page, const card_body& body) {
     if (body.has_object) {
         std::array<char, 128> notice{};
@@ -65,7 +66,8 @@ void put_body(output_block& block, const code_page* page, const card_body& body)
             put_bytes(block,
                       {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)});
         }
-    } else if (body.has_text) {
+    }
+    if (body.has_text) {
         put_text(block, page, body.text);
     }
 }

@@ -41,7 +41,7 @@ def as_listing(path, document):
             out.append("\n*** OLE object, not supported,\n    UID: %d, format ID: %d, "
                        "class name len: %d.\n" % (o["uid"], o["format_id"],
                                                    o["class_name_length"]))
-        elif card["text"] is not None:
+        if card["text"] is not None:
             out.append("\n" + card["text"] + "\n")
     out.append("\n\n")
     return "".join(out).encode()

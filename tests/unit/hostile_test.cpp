@@ -102,13 +102,13 @@ bool find_heading(std::string_view out, std::size_t from, heading& found) {
     return false;
 }
 
-bool is_object_notice(std::string_view rest) {
-    std::size_t pos = 0;
+// The object notice at the start of `rest`; `pos` moves behind it.
+bool skip_object_notice(std::string_view rest, std::size_t& pos) {
     long long value;
     return skip(rest, pos, "\n*** OLE object, not supported,\n    UID: ") &&
            read_number(rest, pos, value) && skip(rest, pos, ", format ID: ") &&
            read_number(rest, pos, value) && skip(rest, pos, ", class name len: ") &&
-           read_number(rest, pos, value) && skip(rest, pos, ".\n") && pos == rest.size();
+           read_number(rest, pos, value) && skip(rest, pos, ".\n");
 }
 
 bool is_stored_text(std::string_view text, std::string_view file) {
@@ -116,7 +116,7 @@ bool is_stored_text(std::string_view text, std::string_view file) {
 }
 
 // What follows a heading: "\n" index line "\n", then nothing (no body read),
-// "\n" card text "\n", or the object notice.
+// "\n" card text "\n", or the object notice, alone or followed by the text.
 bool is_card_content(std::string_view content, std::string_view file) {
     if (content.size() < 2 || content[0] != '\n') {
         return false;
@@ -126,8 +126,12 @@ bool is_card_content(std::string_view content, std::string_view file) {
         if (content[1 + length] != '\n' || !is_stored_text(content.substr(1, length), file)) {
             continue;
         }
-        const std::string_view rest = content.substr(2 + length);
-        if (rest.empty() || is_object_notice(rest) ||
+        std::string_view rest = content.substr(2 + length);
+        std::size_t notice_end = 0;
+        if (skip_object_notice(rest, notice_end)) {
+            rest.remove_prefix(notice_end);
+        }
+        if (rest.empty() ||
             (rest.size() >= 2 && rest.front() == '\n' && rest.back() == '\n' &&
              is_stored_text(rest.substr(1, rest.size() - 2), file))) {
             return true;
