@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the benchmark card files: bench.mgc and its twin bench.rrg.
+"""Writes the benchmark card files: bench.mgc, its twin bench.rrg, and two
+MGC files in other code pages, bench-1252.mgc and bench-1253.mgc.
 
-Both hold 32,767 cards (the largest count the signed 16-bit card count
-allows), each with a Cyrillic index line and a 440-byte Windows-1251 text of
-words, spaces and CR LF line ends; the bodies follow the index in card order.
-The output is the same on every run.
+Each holds 32,767 cards (the largest count the signed 16-bit card count
+allows), each with an index line and a 440-byte text of words, spaces and
+CR LF line ends; the bodies follow the index in card order, so all four
+files have the same size and layout. bench.mgc and bench.rrg are Russian in
+Windows-1251; bench-1252.mgc is French, German, Spanish and Portuguese in
+Windows-1252, with accented letters and a few euro signs, dashes and curly
+quotes; bench-1253.mgc is Greek in Windows-1253. The output is the same on
+every run.
 
 Usage: make_bench_files.py OUTPUT_DIR
 """
@@ -20,53 +25,131 @@ INDEX_ENTRY_SIZE = 52
 INDEX_TEXT_SIZE = 41
 LINE_WIDTH = 64
 
-SURNAMES = (
-    "Иванов Петров Сидоров Смирнов Кузнецов Попов Васильев Соколов Михайлов "
-    "Новиков Фёдоров Морозов Волков Алексеев Лебедев Семёнов Егоров Павлов "
-    "Козлов Степанов Николаев Орлов Андреев Макаров Никитин Захаров Зайцев"
-).split()
-NAMES = (
-    "Александр Алексей Анна Борис Валентина Виктор Галина Дмитрий Елена "
-    "Екатерина Иван Ирина Константин Людмила Мария Михаил Наталья Ольга "
-    "Павел Сергей Светлана Татьяна Юрий Юлия Ярослав"
-).split()
-STREETS = (
-    "Ленина Гагарина Пушкина Садовая Центральная Молодёжная Школьная Лесная "
-    "Советская Набережная Заречная Полевая Луговая Мира"
-).split()
-CITIES = (
-    "Москва Тверь Казань Самара Пермь Вологда Ярославль Кострома Тула Рязань "
-    "Владимир Калуга Смоленск Псков Новгород"
-).split()
-WORDS = (
-    "позвонить после обеда уточнить адрес доставки договор подписан счёт "
-    "оплачен встреча перенесена на следующую неделю просил прислать каталог "
-    "день рождения в марте заказ отправлен почтой сдача проекта до конца "
-    "месяца контакт через секретаря предпочитает письма телефон рабочий "
-    "передать привет коллегам обсудить условия поставки скидка постоянному "
-    "клиенту"
-).split()
+RUSSIAN = dict(
+    encoding="cp1251",
+    seed=1251,
+    surnames=(
+        "Иванов Петров Сидоров Смирнов Кузнецов Попов Васильев Соколов Михайлов "
+        "Новиков Фёдоров Морозов Волков Алексеев Лебедев Семёнов Егоров Павлов "
+        "Козлов Степанов Николаев Орлов Андреев Макаров Никитин Захаров Зайцев"
+    ).split(),
+    names=(
+        "Александр Алексей Анна Борис Валентина Виктор Галина Дмитрий Елена "
+        "Екатерина Иван Ирина Константин Людмила Мария Михаил Наталья Ольга "
+        "Павел Сергей Светлана Татьяна Юрий Юлия Ярослав"
+    ).split(),
+    streets=(
+        "Ленина Гагарина Пушкина Садовая Центральная Молодёжная Школьная Лесная "
+        "Советская Набережная Заречная Полевая Луговая Мира"
+    ).split(),
+    cities=(
+        "Москва Тверь Казань Самара Пермь Вологда Ярославль Кострома Тула Рязань "
+        "Владимир Калуга Смоленск Псков Новгород"
+    ).split(),
+    words=(
+        "позвонить после обеда уточнить адрес доставки договор подписан счёт "
+        "оплачен встреча перенесена на следующую неделю просил прислать каталог "
+        "день рождения в марте заказ отправлен почтой сдача проекта до конца "
+        "месяца контакт через секретаря предпочитает письма телефон рабочий "
+        "передать привет коллегам обсудить условия поставки скидка постоянному "
+        "клиенту"
+    ).split(),
+    address="г. %(city)s, ул. %(street)s, д. %(house)d, кв. %(flat)d",
+    phone="тел. (%03d) %03d-%02d-%02d",
+    card="Карточка № %d",
+)
+
+WESTERN = dict(
+    encoding="cp1252",
+    seed=1252,
+    surnames=(
+        "Dupont Lefèvre Müller Schröder García Núñez Gonçalves Fernández Peña "
+        "Bäcker Jäger Köhler Moreau Lemaître Rodríguez Martín Gómez Simões "
+        "Françoise Weiß Hoffmann Durand Bérénger Muñoz Magalhães Cortés Löwe"
+    ).split(),
+    names=(
+        "François Hélène Jürgen Sören Inés José María João Cécile Zoë Renée "
+        "Günter Björn Ángel Raúl Léa Jérôme André Agnès Gustavo Sebastián "
+        "Amélie Lúcia Stéphane Andrés"
+    ).split(),
+    streets=(
+        "Hauptstraße Schloßallee Königstraße Mühlenweg Gartenstraße "
+        "Bahnhofstraße Lindenstraße Rosenstraße Marktplatz Kirchgäßchen"
+    ).split(),
+    cities=(
+        "München Köln Zürich Genève Besançon Nîmes Orléans Málaga Cádiz Logroño "
+        "Córdoba Düsseldorf Göttingen Évora Setúbal"
+    ).split(),
+    words=(
+        "réunion déjà prévue à côté du café après le déjeuner envoyer la facture "
+        "reçu payé très bien noté Straße Größe Bücher über für Grüße schön "
+        "mañana señor año próximo envío teléfono atención información coração "
+        "informações pagamento não são também até à próxima reunião "
+        "où élève forêt naïve Ärger Übung Öl rückgängig fällig bestätigt "
+        "Lieferung geändert Rechnung überwiesen contraseña dirección "
+        "12,50 € 100 € – “urgent” “dringend”"
+    ).split(),
+    address="%(street)s %(house)d, %(flat)05d %(city)s",
+    phone="Tél. +33 %03d %03d %02d %02d",
+    card="Fiche n° %d",
+)
+
+GREEK = dict(
+    encoding="cp1253",
+    seed=1253,
+    surnames=(
+        "Παπαδόπουλος Νικολάου Γεωργίου Οικονόμου Βασιλείου Κωνσταντίνου "
+        "Δημητρίου Ιωάννου Αθανασίου Παπαγεωργίου Χριστοδούλου Μαυρίδης "
+        "Καραγιάννης Αντωνίου Σταματόπουλος Λαμπράκης Ζαχαρίου Πετρίδης"
+    ).split(),
+    names=(
+        "Γιώργος Μαρία Νίκος Ελένη Δημήτρης Κατερίνα Γιάννης Σοφία Κώστας "
+        "Βασιλική Παναγιώτης Χρυσούλα Θανάσης Ευαγγελία Σπύρος Δέσποινα "
+        "Μιχάλης Ιωάννα Ανδρέας Φωτεινή"
+    ).split(),
+    streets=(
+        "Ερμού Σταδίου Πανεπιστημίου Αθηνάς Πατησίων Ακαδημίας Σόλωνος "
+        "Τσιμισκή Εγνατίας Μητροπόλεως Αριστοτέλους Κηφισίας"
+    ).split(),
+    cities=(
+        "Αθήνα Θεσσαλονίκη Πάτρα Ηράκλειο Λάρισα Βόλος Ιωάννινα Χανιά Καβάλα "
+        "Σέρρες Καλαμάτα Κοζάνη Ρόδος Κέρκυρα Τρίκαλα"
+    ).split(),
+    words=(
+        "τηλεφώνησε μετά το μεσημέρι επιβεβαίωση διεύθυνσης αποστολής "
+        "σύμβαση υπογράφηκε λογαριασμός πληρώθηκε συνάντηση μεταφέρθηκε την "
+        "επόμενη εβδομάδα ζήτησε κατάλογο γενέθλια τον Μάρτιο παραγγελία "
+        "στάλθηκε ταχυδρομικώς παράδοση έργου έως το τέλος του μήνα επικοινωνία "
+        "μέσω γραμματέα προτιμά επιστολές τηλέφωνο εργασίας χαιρετισμούς "
+        "στους συναδέλφους συζήτηση όρων προμήθειας έκπτωση σε σταθερό πελάτη"
+    ).split(),
+    address="οδ. %(street)s %(house)d, %(flat)03d %(city)s",
+    phone="τηλ. %03d %03d %02d %02d",
+    card="Καρτέλα αρ. %d",
+)
 
 
-def encode(text):
-    return text.encode("cp1251")
-
-
-def card_text(rng, number):
+def card_text(lang, rng, number):
     """A card text of exactly TEXT_SIZE bytes: address lines, then notes."""
+    encoding = lang["encoding"]
     lines = [
-        "%s %s" % (rng.choice(NAMES), rng.choice(SURNAMES)),
-        "г. %s, ул. %s, д. %d, кв. %d"
-        % (rng.choice(CITIES), rng.choice(STREETS), rng.randint(1, 120), rng.randint(1, 300)),
-        "тел. (%03d) %03d-%02d-%02d"
+        "%s %s" % (rng.choice(lang["names"]), rng.choice(lang["surnames"])),
+        lang["address"]
+        % dict(
+            city=rng.choice(lang["cities"]),
+            street=rng.choice(lang["streets"]),
+            house=rng.randint(1, 120),
+            flat=rng.randint(1, 300),
+        ),
+        lang["phone"]
         % (rng.randint(100, 999), rng.randint(100, 999), rng.randint(0, 99), rng.randint(0, 99)),
-        "Карточка № %d" % number,
+        lang["card"] % number,
     ]
     notes = []
-    size = len(encode("\r\n".join(lines)))
+    size = len("\r\n".join(lines).encode(encoding))
     # A few words more than fit; the text is cut to its size below.
     while size < TEXT_SIZE + 16:
-        word = rng.choice(WORDS)
+        word = rng.choice(lang["words"])
         notes.append(word)
         size += len(word) + 1
     line = ""
@@ -77,27 +160,27 @@ def card_text(rng, number):
         else:
             line = word if not line else line + " " + word
     lines.append(line)
-    data = encode("\r\n".join(lines))
+    data = "\r\n".join(lines).encode(encoding)
     data = data[:TEXT_SIZE]
     return data + b" " * (TEXT_SIZE - len(data))
 
 
-def index_line(rng, number):
-    line = "%s %s %d" % (rng.choice(SURNAMES), rng.choice(NAMES), number)
-    return encode(line)[: INDEX_TEXT_SIZE - 1]
+def index_line(lang, rng, number):
+    line = "%s %s %d" % (rng.choice(lang["surnames"]), rng.choice(lang["names"]), number)
+    return line.encode(lang["encoding"])[: INDEX_TEXT_SIZE - 1]
 
 
-def build(header, body_prefix):
-    rng = random.Random(1251)
+def build(lang, header, body_prefix):
+    rng = random.Random(lang["seed"])
     first_body = len(header) + CARD_COUNT * INDEX_ENTRY_SIZE
     index = bytearray()
     bodies = bytearray()
     for number in range(1, CARD_COUNT + 1):
         offset = first_body + len(bodies)
-        title = index_line(rng, number)
+        title = index_line(lang, rng, number)
         entry = bytes(6) + struct.pack("<IB", offset, 0) + title
         index += entry + bytes(INDEX_ENTRY_SIZE - len(entry))
-        text = card_text(rng, number)
+        text = card_text(lang, rng, number)
         bodies += body_prefix + struct.pack("<H", len(text)) + text
     return bytes(header) + bytes(index) + bytes(bodies)
 
@@ -108,12 +191,18 @@ def main():
     out_dir = sys.argv[1]
     os.makedirs(out_dir, exist_ok=True)
     # "MGC": signature and count; every body has no graphic block (length 0).
-    mgc = build(b"MGC" + struct.pack("<h", CARD_COUNT), struct.pack("<H", 0))
+    mgc_header = b"MGC" + struct.pack("<h", CARD_COUNT)
     # "RRG": signature, 4 bytes not interpreted, count; object flag 0 on every body.
-    rrg = build(b"RRG" + bytes(4) + struct.pack("<h", CARD_COUNT), struct.pack("<H", 0))
-    for name, data in (("bench.mgc", mgc), ("bench.rrg", rrg)):
+    rrg_header = b"RRG" + bytes(4) + struct.pack("<h", CARD_COUNT)
+    files = (
+        ("bench.mgc", RUSSIAN, mgc_header),
+        ("bench.rrg", RUSSIAN, rrg_header),
+        ("bench-1252.mgc", WESTERN, mgc_header),
+        ("bench-1253.mgc", GREEK, mgc_header),
+    )
+    for name, lang, header in files:
         with open(os.path.join(out_dir, name), "wb") as f:
-            f.write(data)
+            f.write(build(lang, header, struct.pack("<H", 0)))
 
 
 if __name__ == "__main__":

@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# Benchmark of crdview against cat on the two benchmark card files.
+# Benchmark of crdview against cat and iconv on the benchmark card files.
 #
 # Builds a Release crdview in build-bench/ (beside this tree's other build
-# directories), writes the benchmark files there, then for each file times
-# `cat FILE`, `crdview FILE` and `crdview -e Windows-1251 FILE`, all writing to
-# /dev/null, in turn: one warm-up round, then RUNS timed rounds (default 11),
-# and prints the median of each and its ratio to cat. Then the peak resident memory of each
-# (/usr/bin/time -v) and the read and seek system calls (strace -c -f), where
-# those tools are installed.
+# directories), writes the benchmark files there (bench.mgc and bench.rrg in
+# Windows-1251, bench-1252.mgc in Windows-1252, bench-1253.mgc in
+# Windows-1253), and for each file and its code page NNNN times
+#   cat FILE
+#   crdview FILE                       the plain listing
+#   crdview -e Windows-NNNN FILE       the converted listing
+#   iconv -c -f CPNNNN -t UTF-8 FILE   the whole file through the system's converter
+#   cat CONVERTED                      a file holding the converted listing
+# each once writing to /dev/null and once through a pipe (`| cat >/dev/null`),
+# all in turn: one warm-up round, then RUNS timed rounds (default 11). It
+# prints the median wall time of each and its ratios to the plain listing, to
+# cat of the converted listing and to iconv, measured the same way; then the
+# peak resident memory of each (/usr/bin/time -v) and the read and seek system
+# calls (strace -c -f), where those tools are installed.
+#
+# A crdview that does not know a code page lists its file as stored; then the
+# converted listing is the plain one through iconv, and the row of
+# `crdview -e` says n/a.
 #
 # Usage: bench/run.sh
 # Environment: RUNS (timed runs per command), BUILD_DIR (default build-bench),
@@ -33,28 +45,62 @@ now_us() {
     echo "${t//[.,]/}"
 }
 
-# Times the commands "cat FILE", "crdview FILE" and "crdview -e Windows-1251
-# FILE" in turn, one warm-up round and then `runs` rounds, so that all three
-# meet the same load on the machine; prints the median wall time of each in
-# microseconds, one per line.
-median_us() {
-    local file=$1 round k start end
-    local -a times0=() times1=() times2=()
+labels=("cat FILE" "crdview FILE" "crdview -e Windows-NNNN FILE" "iconv -c -f CPNNNN FILE"
+    "cat CONVERTED")
+commands=5
+modes=(null pipe)
+
+# Sets the array `cmd` to command k for the current file, page and converted listing.
+set_command() {
+    case $1 in
+    0) cmd=(cat "$file") ;;
+    1) cmd=("$crdview" "$file") ;;
+    2) cmd=("$crdview" -e "Windows-$page" "$file") ;;
+    3) cmd=(iconv -c -f "CP$page" -t UTF-8 "$file") ;;
+    4) cmd=(cat "$converted") ;;
+    esac
+}
+
+# Runs command k once, to /dev/null (mode 0) or through a pipe (mode 1).
+run_once() {
+    local cmd
+    set_command "$1"
+    if (($2 == 0)); then
+        "${cmd[@]}" >/dev/null || true
+    else
+        "${cmd[@]}" | cat >/dev/null || true
+    fi
+}
+
+# Times every command in every mode in turn, one warm-up round and then
+# `runs` rounds, so that all meet the same load on the machine; sets
+# median[k * 2 + mode] to the median wall time in microseconds.
+time_commands() {
+    local round k mode start end i
+    local -a times=()
+    for ((i = 0; i < commands * 2; i++)); do
+        times[i]=""
+    done
     for ((round = 0; round <= runs; round++)); do
-        for k in 0 1 2; do
-            start=$(now_us)
-            case $k in
-            0) cat "$file" >/dev/null ;;
-            1) "$crdview" "$file" >/dev/null || true ;;
-            2) "$crdview" -e Windows-1251 "$file" >/dev/null || true ;;
-            esac
-            end=$(now_us)
-            ((round == 0)) && continue
-            eval "times$k+=($((end - start)))"
+        for ((k = 0; k < commands; k++)); do
+            ((k == 2 && !converts)) && continue
+            for mode in 0 1; do
+                start=$(now_us)
+                run_once $k $mode
+                end=$(now_us)
+                ((round == 0)) && continue
+                times[k * 2 + mode]+="$((end - start)) "
+            done
         done
     done
-    for k in 0 1 2; do
-        eval 'printf "%s\n" "${times'$k'[@]}"' | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+    median=()
+    for ((i = 0; i < commands * 2; i++)); do
+        if [[ -z "${times[i]}" ]]; then
+            median[i]=0
+        else
+            median[i]=$(printf '%s\n' ${times[i]} | sort -n |
+                awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
+        fi
     done
 }
 
@@ -80,27 +126,47 @@ command -v strace >/dev/null && have_strace=1
 
 echo "crdview: $crdview"
 echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
-echo "timed runs per command: $runs (after one warm-up), median wall time"
+echo "timed runs per command: $runs (after one warm-up), median wall time in ms;"
+echo "x list, x cat-conv, x iconv: ratio to crdview FILE, to cat CONVERTED and to iconv, same output"
 
-for file in "$build_dir/bench.mgc" "$build_dir/bench.rrg"; do
+for entry in bench.mgc:1251 bench.rrg:1251 bench-1252.mgc:1252 bench-1253.mgc:1253; do
+    file=$build_dir/${entry%:*}
+    page=${entry#*:}
+    converted=$build_dir/${entry%:*}.$page.txt
+    converts=1
+    "$crdview" -e "Windows-$page" "$file" >"$converted" || true
+    if cmp -s "$converted" <("$crdview" "$file"); then
+        converts=0
+        "$crdview" "$file" | iconv -c -f "CP$page" -t UTF-8 >"$converted" || true
+    fi
     echo
-    echo "$(basename "$file") ($(wc -c <"$file") bytes)"
-    printf '  %-30s %10s %8s %12s %8s %8s\n' command "median ms" "x cat" "peak RSS KiB" reads seeks
-    mapfile -t medians < <(median_us "$file")
-    cat_us=${medians[0]}
-    for k in 0 1 2; do
-        case $k in
-        0) label="cat FILE" cmd=(cat "$file") ;;
-        1) label="crdview FILE" cmd=("$crdview" "$file") ;;
-        2) label="crdview -e Windows-1251 FILE" cmd=("$crdview" -e Windows-1251 "$file") ;;
-        esac
-        us=${medians[$k]}
+    echo "$(basename "$file") ($(wc -c <"$file") bytes, Windows-$page;" \
+        "converted listing $(wc -c <"$converted") bytes)"
+    ((converts)) || echo "  crdview does not convert Windows-$page: CONVERTED is its listing through iconv"
+    time_commands
+    printf '  %-30s  %-36s %-36s\n' "" "to /dev/null:" "through | cat >/dev/null:"
+    printf '  %-30s %8s %8s %10s %7s %8s %8s %10s %7s %9s %6s %6s\n' command ms "x list" "x cat-conv" \
+        "x iconv" ms "x list" "x cat-conv" "x iconv" "RSS KiB" reads seeks
+    for ((k = 0; k < commands; k++)); do
+        label=${labels[k]//NNNN/$page}
+        if ((k == 2 && !converts)); then
+            printf '  %-30s %8s\n' "$label" n/a
+            continue
+        fi
+        set_command $k
         rss=n/a
         ((have_time)) && rss=$(peak_rss_kib "${cmd[@]}")
         calls="n/a n/a"
         ((have_strace)) && calls=$(read_seek_calls "${cmd[@]}")
         read -r reads seeks <<<"$calls"
-        awk -v l="$label" -v us="$us" -v cat="$cat_us" -v rss="$rss" -v r="$reads" -v s="$seeks" \
-            'BEGIN { printf "  %-30s %10.2f %8.2f %12s %8s %8s\n", l, us / 1000, us / cat, rss, r, s }'
+        awk -v l="$label" -v n="${median[k * 2]}" -v p="${median[k * 2 + 1]}" \
+            -v nl="${median[2]}" -v pl="${median[3]}" -v nc="${median[8]}" -v pc="${median[9]}" \
+            -v ni="${median[6]}" -v pi="${median[7]}" -v rss="$rss" -v r="$reads" -v s="$seeks" '
+            function ratio(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "n/a" }
+            BEGIN {
+                printf "  %-30s %8.2f %8s %10s %7s %8.2f %8s %10s %7s %9s %6s %6s\n", l,
+                    n / 1000, ratio(n, nl), ratio(n, nc), ratio(n, ni),
+                    p / 1000, ratio(p, pl), ratio(p, pc), ratio(p, pi), rss, r, s
+            }'
     done
 done
