@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "single_byte.h"
+
 namespace {
 
 #include "code_pages.inc"
@@ -60,18 +62,6 @@ char* put_utf8(char16_t cp, char* dest) {
         *dest++ = static_cast<char>(0xE0 | (cp >> 12));
         *dest++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         *dest++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return dest;
-}
-
-char* single_byte_to_utf8_at(const char16_t (&upper)[128], std::string_view text, char* dest) {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            *dest++ = c;
-        } else {
-            dest = put_utf8(upper[byte - 0x80], dest);
-        }
     }
     return dest;
 }
