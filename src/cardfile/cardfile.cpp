@@ -332,7 +332,7 @@ constexpr std::uint16_t object_type_of(std::uint32_t kind) {
 // Walks the object of the body whose UID is at `position`, and reads the
 // card's text behind it when the object parses.
 void read_object(card_stream& in, std::int64_t position, card_body& body) {
-    object_info& object = body.object;
+    object_info& object = in.object;
     object_cursor c{in, position + static_cast<std::int64_t>(OBJECT_UID_SIZE), file_size(in)};
     c.u32();  // version
     object.kind = c.u32();
@@ -393,10 +393,11 @@ void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
     if (!fields) {
         return;
     }
-    body.has_object = true;
-    body.object.uid = decode_i32(fields + OBJECT_UID_AT);
-    body.object.format_id = decode_i32(fields + OBJECT_FORMAT_ID_AT);
-    body.object.class_name_length = decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT);
+    in.object = object_info{};
+    in.object.uid = decode_i32(fields + OBJECT_UID_AT);
+    in.object.format_id = decode_i32(fields + OBJECT_FORMAT_ID_AT);
+    in.object.class_name_length = decode_i32(fields + OBJECT_CLASS_NAME_LENGTH_AT);
+    body.object = &in.object;
     read_object(in, position, body);
 }
 

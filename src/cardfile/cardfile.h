@@ -76,28 +76,6 @@ struct file_window {
     std::size_t size = 0;
 };
 
-// An open card file being read. `read_failed` is set when the system
-// reports an error (not the end of the file) for bytes a read needed, or the
-// file cannot be positioned where a read needs it; `read_error` then holds
-// the system's error number (0 when it gave none).
-//
-// read_index_entry and read_card_body take the index position from the file's
-// own position and leave the file there (behind the entry just read) when they
-// return. Within a walk of the whole file the stream keeps the index position
-// itself and puts the file there once the walk ends (give_file_position).
-struct card_stream {
-    std::FILE* file;
-    bool read_failed = false;
-    int read_error = 0;
-    std::int64_t index_position = -1;  // next index byte; -1 until the first read
-    std::int64_t file_position = -1;   // where `file` stands; -1 when not known
-    std::int64_t file_end = -1;        // end of the file once a read has met it
-    file_window index_window{};
-    file_window body_window{};
-    // An index entry the file holds only in part, its missing bytes zeros.
-    std::array<unsigned char, INDEX_ENTRY_SIZE> entry_spare{};
-};
-
 // The header: the variant and the stored card count, or why there is none.
 struct card_file_header {
     card_file_result result = CARD_FILE_OK;
@@ -194,8 +172,32 @@ struct card_body {
     std::string_view text{};
     bool has_graphic = false;
     graphic_info graphic{};
-    bool has_object = false;
-    object_info object{};
+    // An object card: what is known of its object, held by the stream until
+    // its next object card; nullptr for every other card.
+    const object_info* object = nullptr;
+};
+
+// An open card file being read. `read_failed` is set when the system
+// reports an error (not the end of the file) for bytes a read needed, or the
+// file cannot be positioned where a read needs it; `read_error` then holds
+// the system's error number (0 when it gave none).
+//
+// read_index_entry and read_card_body take the index position from the file's
+// own position and leave the file there (behind the entry just read) when they
+// return. Within a walk of the whole file the stream keeps the index position
+// itself and puts the file there once the walk ends (give_file_position).
+struct card_stream {
+    std::FILE* file;
+    bool read_failed = false;
+    int read_error = 0;
+    std::int64_t index_position = -1;  // next index byte; -1 until the first read
+    std::int64_t file_position = -1;   // where `file` stands; -1 when not known
+    std::int64_t file_end = -1;        // end of the file once a read has met it
+    file_window index_window{};
+    file_window body_window{};
+    // An index entry the file holds only in part, its missing bytes zeros.
+    std::array<unsigned char, INDEX_ENTRY_SIZE> entry_spare{};
+    object_info object{};  // the last object card's
 };
 
 // One listed card, as the reader yields it. The views stay valid until the

@@ -151,15 +151,15 @@ void put_card(output_block& block, utf8_scratch& scratch, const card_record& car
         put_number(block, card.body.graphic.height);
         put_literal(block, "}");
     }
-    if (card.body.has_object) {
+    if (card.body.object) {
         put_literal(block, ", \"object\": {\"uid\": ");
-        put_number(block, card.body.object.uid);
+        put_number(block, card.body.object->uid);
         put_literal(block, ", \"format_id\": ");
-        put_number(block, card.body.object.format_id);
+        put_number(block, card.body.object->format_id);
         put_literal(block, ", \"class_name_length\": ");
-        put_number(block, card.body.object.class_name_length);
-        if (card.body.object.parsed) {
-            put_object(block, scratch, card.body.object);
+        put_number(block, card.body.object->class_name_length);
+        if (card.body.object->parsed) {
+            put_object(block, scratch, *card.body.object);
         }
         put_literal(block, "}");
     }

@@ -54,14 +54,14 @@ void put_heading(output_block& block, int number) {
 // The card's text; for an object card the notice that stands for the
 // object first, and the text only when the object parses.
 void put_body(output_block& block, const code_page* page, const card_body& body) {
-    if (body.has_object) {
+    if (body.object) {
         std::array<char, 128> notice{};
         const int size = std::snprintf(notice.data(), notice.size(),
                                        "\n*** OLE object, not supported,\n    UID: %li, format ID: "
                                        "%li, class name len: %li.\n",
-                                       static_cast<long>(body.object.uid),
-                                       static_cast<long>(body.object.format_id),
-                                       static_cast<long>(body.object.class_name_length));
+                                       static_cast<long>(body.object->uid),
+                                       static_cast<long>(body.object->format_id),
+                                       static_cast<long>(body.object->class_name_length));
         if (size > 0) {
             put_bytes(block,
                       {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)});

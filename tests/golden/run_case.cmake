@@ -2,8 +2,8 @@
 # byte, its standard error and its exit status with the recorded ones.
 #   -DCRDVIEW=path -DEMULATOR=list (may be empty) -DCASE_DIR=dir -DCASE=name -DOUT_DIR=dir
 # The help text names the program by its file name, which is crdview.exe on
-# Windows: for a case whose status is 2 (the help text) and a program file not
-# named crdview, the two places in the expected help text that show the name,
+# Windows: for a program file not named crdview, the two places in the expected
+# help text that show the name,
 # "\n\ncrdview [OPTION]" and "\n  crdview -e ", are compared with that file
 # name instead. Every other byte is held to NAME.out.
 # The arguments come from CASE.args, one a line; crdview runs in CASE_DIR, so
@@ -31,7 +31,7 @@ if(NOT "${status}" STREQUAL "${expected_status}")
 endif()
 set(expected "${CASE_DIR}/${CASE}.out")
 get_filename_component(program_name "${CRDVIEW}" NAME)
-if(expected_status STREQUAL "2" AND NOT program_name STREQUAL "crdview")
+if(NOT program_name STREQUAL "crdview")
   file(READ "${expected}" help_text)
   string(REPLACE "\n\ncrdview [OPTION]" "\n\n${program_name} [OPTION]" help_text "${help_text}")
   string(REPLACE "\n  crdview -e " "\n  ${program_name} -e " help_text "${help_text}")
