@@ -447,10 +447,12 @@ card_entry read_card_entry(card_stream& in) {
     return read;
 }
 
-card_body read_card_body_record(card_stream& in, int variant, std::int32_t body_offset) {
-    card_body body;
+namespace {
+
+void read_body(card_stream& in, int variant, std::int32_t body_offset, card_body& body) {
+    body = card_body{};
     if (body_offset < 0) {
-        return body;
+        return;
     }
     // The body is read through its own window: the index position stays put.
     start_stream(in);
@@ -459,6 +461,13 @@ card_body read_card_body_record(card_stream& in, int variant, std::int32_t body_
     } else {
         read_mgc_body(in, body_offset, body);
     }
+}
+
+}  // namespace
+
+card_body read_card_body_record(card_stream& in, int variant, std::int32_t body_offset) {
+    card_body body;
+    read_body(in, variant, body_offset, body);
     return body;
 }
 
@@ -488,7 +497,7 @@ bool next_card(card_stream& in, card_walk& walk, card_record& card) {
         }
         card.number = index + 1;
         card.title = entry.title;
-        card.body = read_card_body_record(in, walk.header.variant, entry.body_offset);
+        read_body(in, walk.header.variant, entry.body_offset, card.body);
         return true;
     }
     return false;

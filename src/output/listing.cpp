@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -31,24 +32,37 @@ void put_text(output_block& block, const code_page* page, std::string_view text)
 }
 
 // The heading of card `number` and the rule under it: "\n", the indentation,
-// "Card " and the number, then "\n--------".
+// "Card " and the number, then "\n--------". Every piece is copied whole.
 void put_heading(output_block& block, int number) {
-    constexpr std::string_view card = "Card ";
-    constexpr std::string_view rule = "\n--------";
-    char* at = output_room(block, 1 + 2 + card.size() + 5 + rule.size());
-    *at++ = '\n';
-    for (int i = heading_indent(number); i > 0; --i) {
-        *at++ = ' ';
+    constexpr std::size_t MOST_DIGITS = 5;  // the number is at most 32767
+    char* at = output_room(block, 3 + 5 + MOST_DIGITS + 9);
+    // Two digits at a time.
+    static constexpr char PAIRS[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char digits[16];
+    char* const digits_end = digits + MOST_DIGITS + 1;
+    char* first = digits_end;
+    unsigned rest = static_cast<unsigned>(number);
+    while (rest >= 10) {
+        first -= 2;
+        std::memcpy(first, PAIRS + 2 * (rest % 100), 2);
+        rest /= 100;
     }
-    at = std::copy(card.begin(), card.end(), at);
-    std::array<char, 5> digits{};  // the number is at most 32767
-    auto first = digits.end();
-    for (int rest = number; first == digits.end() || rest > 0; rest /= 10) {
-        *--first = static_cast<char>('0' + rest % 10);
+    if (rest > 0 || first == digits_end) {
+        *--first = static_cast<char>('0' + rest);
     }
-    at = std::copy(first, digits.end(), at);
-    at = std::copy(rule.begin(), rule.end(), at);
-    output_done(block, at);
+    at[0] = '\n';
+    at[1] = ' ';
+    at[2] = ' ';
+    at += 1 + heading_indent(number);
+    std::memcpy(at, "Card ", 5);
+    at += 5;
+    std::memcpy(at, first, MOST_DIGITS);  // the digits, and what follows them in `digits`
+    at += digits_end - first;
+    std::memcpy(at, "\n--------", 9);
+    output_done(block, at + 9);
 }
 
 // The card's text; for an object card the notice that stands for the
