@@ -117,9 +117,8 @@ class Body:
         self.data, self.text, self.notice = data, text, notice
 
     def listing(self, convert):
-        if self.notice is not None:
-            return self.notice
-        return shown(convert(up_to_nul(self.text)))
+        text = b"" if self.text is None else shown(convert(up_to_nul(self.text)))
+        return (self.notice or b"") + text
 
 
 def mgc_text(text, graphic=0):
@@ -138,6 +137,41 @@ def rrg_text(text, trailing=b""):
 def rrg_object(uid, format_id, class_name_length, flag=1, ignored=0x11223344, rest=b""):
     data = struct.pack("<HiIii", flag, uid, ignored, format_id, class_name_length) + rest
     return Body(data, notice=ole_notice(uid, format_id, class_name_length))
+
+
+def counted(text):
+    """A counted string: a u32 length, then the bytes; the last a NUL unless empty."""
+    return struct.pack("<I", len(text) + 1) + text + b"\0" if text else struct.pack("<I", 0)
+
+
+def picture(name, width, height, data):
+    """A picture body: width, height, size, the data (a metafile behind 8 reserved bytes)."""
+    if name == b"METAFILEPICT":
+        data = bytes(8) + data
+    return struct.pack("<III", width, height, len(data)) + data
+
+
+def presentation(name=None, body=b""):
+    """Version, format 5 and a class name, then `body`; format 0 without a name."""
+    if name is None:
+        return struct.pack("<II", 0x0501, 0)
+    return struct.pack("<II", 0x0501, 5) + counted(name) + body
+
+
+def ole_card(uid, kind, class_name, rest, text, object_type=None, parses=True, cut=0):
+    """An "RRG" object body: flag 1, UID, the OLE object (version, `kind`, the
+    class name, `rest`), the card's fields, the object type and the text.
+    `cut` bytes are taken off the end of the object before the card's fields."""
+    ole = struct.pack("<II", 0x0501, kind) + counted(class_name) + rest
+    ole = ole[:len(ole) - cut]
+    if object_type is None:
+        object_type = {2: 0, 1: 1, 3: 2}.get(kind, 0)
+    data = (struct.pack("<HI", 1, uid) + ole + struct.pack("<HH4h", 8, 16, 0, 0, 100, 50) +
+            struct.pack("<HH", object_type, len(text)) + text)
+    format_id = kind
+    class_name_length = len(class_name) + 1 if class_name else 0
+    return Body(data, text=text if parses else None,
+                notice=ole_notice(uid, format_id, class_name_length))
 
 
 class Card:
@@ -411,6 +445,69 @@ def conversion_cases():
     listed("upper_half_as_stored", b"RRG", [Card(bytes(range(0xC0, 0xE8)), rrg_text(upper_half))])
 
 
+def object_cases():
+    """Object cards: the notice, then the text when the object parses."""
+    bmp = b"BM" + bytes(range(40))
+    dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 0, 0, 0, 0) + bytes(8) + bytes(8)
+    embedded = counted(b"") + counted(b"") + struct.pack("<I", len(bmp)) + bmp
+    linked = (counted(b"C:\\DOCS\\PLAN.DOC") + counted(b"") + counted(b"") +
+              struct.pack("<II", 0, 1))
+    wmf = bytes(18)
+    kinds = [
+        ("object_embedded_dib", ole_card(1, 2, b"PBrush", embedded +
+                                         presentation(b"DIB", picture(b"DIB", 2, 2, dib)),
+                                         b"A picture\r\nwith a caption")),
+        ("object_embedded_no_presentation", ole_card(2, 2, b"Package",
+                                                     embedded + presentation(), b"Packed")),
+        ("object_embedded_clipboard_named", ole_card(
+            3, 2, b"SoundRec", embedded + presentation(
+                b"Native", struct.pack("<I", 0) + counted(b"Rich Text Format") +
+                struct.pack("<I", 3) + b"abc"), b"A sound")),
+        ("object_embedded_clipboard_number", ole_card(
+            4, 2, b"SoundRec", embedded + presentation(
+                b"CF_TEXT", struct.pack("<II", 1, 2) + b"hi"), b"Numbered format")),
+        ("object_linked_metafile", ole_card(
+            5, 1, b"Word.Document.6", linked +
+            presentation(b"METAFILEPICT", picture(b"METAFILEPICT", 2540, 1270, wmf)),
+            b"Linked budget")),
+        ("object_static_bitmap", ole_card(6, 3, b"BITMAP", picture(b"BITMAP", 8, 1, b"\xff"),
+                                          b"A static picture")),
+    ]
+    failures = [
+        # Each of these lists the notice alone.
+        ("object_native_past_end", ole_card(
+            7, 2, b"PBrush", counted(b"") + counted(b"") + struct.pack("<I", 1 << 20) + bmp,
+            b"never shown", parses=False)),
+        ("object_string_without_nul", ole_card(
+            8, 2, b"PBrush", struct.pack("<I", 3) + b"abc" + counted(b"") +
+            struct.pack("<I", 0) + presentation(), b"never shown", parses=False)),
+        ("object_unknown_format", ole_card(9, 4, b"PBrush", b"", b"never shown", parses=False)),
+        ("object_presentation_format_3", ole_card(
+            10, 2, b"PBrush", embedded + struct.pack("<II", 0x0501, 3), b"never shown",
+            parses=False)),
+        ("object_type_contradicts", ole_card(
+            11, 2, b"PBrush", embedded + presentation(), b"never shown", object_type=2,
+            parses=False)),
+        ("object_static_not_a_picture", ole_card(
+            12, 3, b"PBrush", picture(b"DIB", 1, 1, b"x"), b"never shown", parses=False)),
+        ("object_metafile_too_small", ole_card(
+            13, 1, b"Word.Document.6", linked + presentation(
+                b"METAFILEPICT", struct.pack("<III", 1, 1, 7) + bytes(7)), b"never shown",
+            parses=False)),
+    ]
+    for name, body in kinds + failures:
+        listed(name, b"RRG", [Card(b"Object card", body), Card(b"After", rrg_text(b"Plain"))])
+    # The file ends inside the card's fields: the object does not parse.
+    data, _ = card_file(b"RRG", [Card(b"Cut", ole_card(14, 2, b"PBrush", embedded +
+                                                        presentation(), b"gone"))])
+    raw_case("object_cut_in_card_fields", data[:-12],
+             header_line(b"RRG", 1) + heading(1) + shown(b"Cut") + ole_notice(14, 2, 7))
+    # The file ends inside the text: what it holds of it is shown.
+    raw_case("object_cut_in_text", data[:-2],
+             header_line(b"RRG", 1) + heading(1) + shown(b"Cut") + ole_notice(14, 2, 7) +
+             shown(b"go"))
+
+
 def code_page_cases():
     """One card file a family of code pages, listed with its own code page."""
     families = [
@@ -496,6 +593,7 @@ def main():
     body_cases()
     conversion_cases()
     code_page_cases()
+    object_cases()
     truncated_cases()
     # Remove what an earlier run wrote for cases that no longer exist.
     for entry in os.listdir(CASES):
