@@ -129,20 +129,22 @@ def metafile(width, height):
 
 
 def logo_block():
-    """A small monochrome picture: width, height, position, then 32 x 16 bits."""
+    """A small monochrome picture: width, height, its place on the card, then
+    the bits, rows from the top, each padded to 16 bits, a 0 bit ink and a 1
+    bit paper; then the two bytes more that the block's stored length leaves
+    out (the text length follows G + 10 bytes after the length field)."""
     width, height = 32, 16
     rows = []
     for y in range(height):
-        row = 0
+        ink = 0
         for x in range(width):
             # A framed box with a diagonal: a letterhead mark.
             if y in (0, height - 1) or x in (0, width - 1) or x == 2 * y:
-                row |= 1 << (width - 1 - x)
-        rows.append(struct.pack(">I", row))
+                ink |= 1 << (width - 1 - x)
+        rows.append(struct.pack(">I", ~ink & 0xFFFFFFFF))
     bits = b"".join(rows)
-    header = struct.pack("<HHHH", width, height, 8, 4) + b"\0\0"
-    block = header + bits
-    return len(block) - 10, block
+    block = struct.pack("<HHHH", width, height, 8, 4) + bits + b"\0\0"
+    return len(bits), block
 
 
 def card_file(header, entries):

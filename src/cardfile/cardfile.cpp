@@ -188,7 +188,8 @@ void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
         }
         body.has_graphic = true;
         body.graphic = {graphic_length, decode_u16(size + GRAPHIC_WIDTH_AT),
-                        decode_u16(size + GRAPHIC_HEIGHT_AT)};
+                        decode_u16(size + GRAPHIC_HEIGHT_AT),
+                        position + static_cast<std::int64_t>(GRAPHIC_BITS_AT)};
         position += graphic_length + GRAPHIC_BLOCK_EXTRA;
     }
     if (const unsigned char* length = next_body_field(in, position, spare)) {
@@ -520,6 +521,19 @@ void give_file_position(card_stream& in) {
         std::fseek(in.file, static_cast<long>(in.index_position), SEEK_SET) == 0) {
         in.file_position = in.index_position;
     }
+}
+
+const unsigned char* read_span_block(card_stream& in, file_span& span, std::size_t& size) {
+    size = std::min<std::size_t>(span.size, BODY_WINDOW_SIZE);
+    std::size_t got = 0;
+    const unsigned char* bytes =
+        window_bytes(in, in.data_window, BODY_WINDOW_SIZE, span.offset, size, got);
+    if (!bytes || got < size || in.read_failed) {
+        return nullptr;
+    }
+    span.offset += static_cast<std::int64_t>(size);
+    span.size -= static_cast<std::uint32_t>(size);
+    return bytes;
 }
 
 bool reader_memory_available() {

@@ -60,6 +60,11 @@ constexpr std::size_t OBJECT_CLASS_NAME_LENGTH_AT = 12;
 constexpr std::size_t GRAPHIC_SIZE_FIELDS_SIZE = 4;
 constexpr std::size_t GRAPHIC_WIDTH_AT = 0;
 constexpr std::size_t GRAPHIC_HEIGHT_AT = 2;
+// The bitmap bits follow the width, the height and the picture's place on the
+// card (x and y, unsigned 16-bit each): rows from the top down, each row
+// ((width + 15) / 16) * 2 bytes, the most significant bit the leftmost pixel,
+// a 0 bit ink (black) and a 1 bit paper (white).
+constexpr std::size_t GRAPHIC_BITS_AT = 8;
 
 // Reading is done in large blocks, one window for the index and one for the
 // bodies, so a listing costs a few system calls per window of file rather than
@@ -98,6 +103,7 @@ struct graphic_info {
     std::uint16_t length = 0;  // the stored length G
     std::uint16_t width = 0;   // the two fields behind the length (zeros where the file ends)
     std::uint16_t height = 0;
+    std::int64_t bits_at = 0;  // where the G bytes of the bitmap begin
 };
 
 // An "RRG" object card body: the object flag (not 0), the UID, the OLE 1.0
@@ -197,7 +203,8 @@ struct card_stream {
     file_window body_window{};
     // An index entry the file holds only in part, its missing bytes zeros.
     std::array<unsigned char, INDEX_ENTRY_SIZE> entry_spare{};
-    object_info object{};  // the last object card's
+    object_info object{};       // the last object card's
+    file_window data_window{};  // for read_span: objects and pictures copied out
 };
 
 // One listed card, as the reader yields it. The views stay valid until the
@@ -207,6 +214,14 @@ struct card_record {
     std::string_view title{};
     card_body body{};
 };
+
+// Reads the first block of `span` (at most BODY_WINDOW_SIZE bytes) through a
+// window of its own, so that the views of the current card record stay
+// valid, and takes it off the front of `span`. Returns the block and its
+// size, or nullptr when the file does not hold it or a read fails. A span is
+// copied block by block this way, never held whole.
+[[nodiscard]] const unsigned char* read_span_block(card_stream& in, file_span& span,
+                                                   std::size_t& size);
 
 // A walk over the cards of a card file, entry by entry.
 struct card_walk {

@@ -9,6 +9,7 @@
 #include "decode/decode.h"
 #include "input.h"
 #include "output/csv.h"
+#include "output/extract.h"
 #include "output/json.h"
 #include "output/listing.h"
 
@@ -24,6 +25,7 @@ constexpr const char* HELP_TEXT =
     "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n"
     "  --encoding=<encoding> the same as -e <encoding>.\n"
     "  --format=<format> listing (the default), json or csv.\n"
+    "  --extract=<dir> also write each card's picture or object into dir.\n"
     "  --help, -h    show this text.\n"
     "  --version     show the version of crdview.\n\n  "
     "EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
@@ -44,6 +46,7 @@ struct command_line {
     bool version = false;
     const char* format = nullptr;         // --format
     const char* encoding = nullptr;       // --encoding
+    const char* extract = nullptr;        // --extract
     const char* missing_value = nullptr;  // an option given last, without its value
 };
 
@@ -92,7 +95,8 @@ command_line parse(int argc, const char* const* argv) {
         } else if (word == "--version") {
             line.version = true;
         } else if (!take_valued("--format", argc, argv, i, line.format, line.missing_value) &&
-                   !take_valued("--encoding", argc, argv, i, line.encoding, line.missing_value)) {
+                   !take_valued("--encoding", argc, argv, i, line.encoding, line.missing_value) &&
+                   !take_valued("--extract", argc, argv, i, line.extract, line.missing_value)) {
             short_help = short_help || (word == "-h" && line.word_count == 0);
             add_word(line, argv[i]);
         }
@@ -126,11 +130,14 @@ const char* closing_message(card_file_result result) {
 }
 
 // The classic listing: banner, listing, closing message, all on `out`.
-int run_listing(const char* path, int encoding, std::FILE* out) {
+int run_listing(const char* path, int encoding, std::FILE* out, extract_state* extract) {
     std::fprintf(out, "\nWindows Card File %s", path);
     card_input input = open_card_input(path);
     const card_file_result result =
-        input.file ? list_card_stream(input.file, encoding, out) : CARD_FILE_OPEN_FAILED;
+        input.file ? list_card_stream(input.file, encoding, out, extract) : CARD_FILE_OPEN_FAILED;
+    if (extract && extract->failed) {
+        return EXIT_NOT_LISTED;  // the listing ends where the pictures could not be written
+    }
     std::fputs(closing_message(result), out);
     std::fputc('\n', out);
     return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
@@ -142,8 +149,8 @@ const char* error_text(int error) {
 
 // JSON or CSV: nothing on `out` unless the file is a card file; every
 // failure named on `err`.
-int run_export(output_format format, const char* path, int encoding, std::FILE* out,
-               std::FILE* err) {
+int run_export(output_format format, const char* path, int encoding, std::FILE* out, std::FILE* err,
+               extract_state* extract) {
     card_input input = open_card_input(path);
     if (!input.file) {
         std::fprintf(err, "crdview: %s: %s\n", path, error_text(input.error));
@@ -162,9 +169,9 @@ int run_export(output_format format, const char* path, int encoding, std::FILE* 
         }
         if (walk.header.result == CARD_FILE_OK) {
             if (format == FORMAT_JSON) {
-                write_json(in, walk, path, encoding, out);
+                write_json(in, walk, path, encoding, out, extract);
             } else {
-                write_csv(in, walk, encoding, out);
+                write_csv(in, walk, encoding, out, extract);
             }
         }
     } catch (const std::bad_alloc&) {
@@ -176,7 +183,23 @@ int run_export(output_format format, const char* path, int encoding, std::FILE* 
         std::fprintf(err, "crdview: %s: %s\n", path, error_text(in.read_error));
         return EXIT_NOT_LISTED;
     }
-    return EXIT_LISTED;
+    return extract && extract->failed ? EXIT_NOT_LISTED : EXIT_LISTED;
+}
+
+int run_format(output_format format, const char* path, int encoding, std::FILE* out, std::FILE* err,
+               extract_state* extract) {
+    const int status = format == FORMAT_LISTING
+                           ? run_listing(path, encoding, out, extract)
+                           : run_export(format, path, encoding, out, err, extract);
+    if (extract) {
+        if (extract->failed) {
+            std::fprintf(err, "crdview: %s\n", extract->error.c_str());
+        } else {
+            std::fprintf(err, "crdview: wrote %d file%s to %s\n", extract->files_written,
+                         extract->files_written == 1 ? "" : "s", extract->dir.c_str());
+        }
+    }
+    return status;
 }
 
 }  // namespace
@@ -217,6 +240,10 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
             return EXIT_USAGE;
         }
     }
+    if (line.extract && !writable_directory(line.extract)) {
+        std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
+        return EXIT_USAGE;
+    }
     const std::size_t words = line.word_count;
     if (words != 1 && words != 3) {
         print_help(line.program, out);
@@ -253,9 +280,13 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
                      "%s)\n",
                      asked, KNOWN_ENCODING_NAMES);
     }
-    if (format == FORMAT_LISTING) {
-        return run_listing(path, encoding, out);
-    }
     // The new formats are always UTF-8: Windows-1252, the commonest, unless asked.
-    return run_export(format, path, asked ? encoding : ENCODING_WINDOWS_1252, out, err);
+    if (format != FORMAT_LISTING && !asked) {
+        encoding = ENCODING_WINDOWS_1252;
+    }
+    if (!line.extract) {
+        return run_format(format, path, encoding, out, err, nullptr);
+    }
+    extract_state extract{line.extract};
+    return run_format(format, path, encoding, out, err, &extract);
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "decode/decode.h"
+#include "extract.h"
 #include "output_block.h"
 #include "text_out.h"
 #include "text_scan.h"
@@ -53,18 +54,32 @@ void put_field(output_block& block, std::string_view text) {
 
 }  // namespace
 
-void write_csv(card_stream& in, card_walk& walk, int encoding, std::FILE* out) {
+void write_csv(card_stream& in, card_walk& walk, int encoding, std::FILE* out,
+               extract_state* extract) {
     output_block block{out};
     utf8_scratch scratch{code_page_of(encoding)};
-    put_bytes(block, "number,title,text\r\n");
+    put_bytes(block, extract ? "number,title,text,files\r\n" : "number,title,text\r\n");
     card_record card;
     while (next_card(in, walk, card)) {
+        if (extract && !extract_card(in, *extract, card)) {
+            break;  // a picture could not be written: stop here
+        }
         output_done(block, put_decimal(card.number, output_room(block, 20)));
         put_bytes(block, ",");
         put_field(block, scratch.decode(card.title));
         put_bytes(block, ",");
         if (card.body.has_text) {
             put_field(block, scratch.decode(card.body.text));
+        }
+        if (extract) {
+            // Names made of ASCII letters, digits, '-' and '.': never quoted.
+            put_bytes(block, ",");
+            const char* separator = "";
+            for (const std::string& name : extract->card_files) {
+                put_bytes(block, separator);
+                put_bytes(block, name);
+                separator = " ";
+            }
         }
         put_bytes(block, "\r\n");
         if (std::ferror(out)) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "decode/decode.h"
+#include "extract.h"
 #include "output_block.h"
 #include "text_out.h"
 #include "text_scan.h"
@@ -131,7 +132,8 @@ void put_object(output_block& block, utf8_scratch& scratch, const object_info& o
     }
 }
 
-void put_card(output_block& block, utf8_scratch& scratch, const card_record& card) {
+void put_card(output_block& block, utf8_scratch& scratch, const card_record& card,
+              const extract_state* extract) {
     put_literal(block, "{\"number\": ");
     put_number(block, card.number);
     put_literal(block, ", \"title\": ");
@@ -163,12 +165,23 @@ void put_card(output_block& block, utf8_scratch& scratch, const card_record& car
         }
         put_literal(block, "}");
     }
+    if (extract && !extract->card_files.empty()) {
+        // Names made of ASCII letters, digits, '-' and '.': nothing to escape.
+        const char* separator = ", \"files\": [\"";
+        for (const std::string& name : extract->card_files) {
+            put_literal(block, separator);
+            put_literal(block, name);
+            separator = "\", \"";
+        }
+        put_literal(block, "\"]");
+    }
     put_literal(block, "}");
 }
 
 }  // namespace
 
-void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out) {
+void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out,
+                extract_state* extract) {
     output_block block{out};
     utf8_scratch scratch{code_page_of(encoding)};
     const char* name = encoding_name(encoding);
@@ -184,9 +197,12 @@ void write_json(card_stream& in, card_walk& walk, const char* path, int encoding
     card_record card;
     const char* separator = "\n  ";
     while (next_card(in, walk, card)) {
+        if (extract && !extract_card(in, *extract, card)) {
+            break;  // a picture could not be written: stop here
+        }
         put_literal(block, separator);
         separator = ",\n  ";
-        put_card(block, scratch, card);
+        put_card(block, scratch, card, extract);
         if (std::ferror(out)) {
             break;  // nothing more can be written
         }

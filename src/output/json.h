@@ -10,4 +10,9 @@
 // failure, to `out`: "file" (`path`), "variant", "encoding", "count", then
 // "cards". Texts are decoded from `encoding`, a code page. A read that fails
 // on the way (in.read_failed) ends the cards; the document is still closed.
-void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out);
+// With `extract`, each card's picture or object is written out first, and a
+// card that wrote some names them in "files"; where that fails
+// (extract->failed) the cards end too.
+struct extract_state;
+void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out,
+                extract_state* extract = nullptr);

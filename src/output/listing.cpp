@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "decode/decode.h"
+#include "extract.h"
 #include "output_block.h"
 
 namespace {
@@ -92,7 +93,8 @@ void put_card(output_block& block, const code_page* page, const card_record& car
     put_body(block, page, card.body);
 }
 
-card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out) {
+card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out,
+                             extract_state* extract) {
     card_stream in{file};
     card_walk walk = start_card_walk(in);
     const card_file_header& header = walk.header;
@@ -111,6 +113,9 @@ card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out) {
     const code_page* page = code_page_of(encoding);
     card_record card;
     while (next_card(in, walk, card)) {
+        if (extract && !extract_card(in, *extract, card)) {
+            break;  // a picture could not be written: stop here
+        }
         put_card(block, page, card);
         if (std::ferror(out)) {
             break;  // nothing more can be written
@@ -148,12 +153,13 @@ void read_card_body(card_stream& in, int encoding, int variant, std::int32_t bod
 
 // The reader's memory is bounded (under a megabyte in all); should even that
 // be refused, the file could not be read.
-card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out) {
+card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out,
+                                  extract_state* extract) {
     if (!reader_memory_available()) {
         return CARD_FILE_OPEN_FAILED;
     }
     try {
-        return list_stream(file, encoding, out);
+        return list_stream(file, encoding, out, extract);
     } catch (const std::bad_alloc&) {
         return CARD_FILE_OPEN_FAILED;
     }

@@ -14,8 +14,13 @@
 [[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
 [[nodiscard]] card_file_result list_card_file(const char* path, int encoding);
 
+struct extract_state;
+
 // Lists an already open card file, read from its current position (its start).
-[[nodiscard]] card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out);
+// With `extract`, each card's picture or object is written out as the card is
+// listed; the listing stops where that fails (extract->failed).
+[[nodiscard]] card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out,
+                                                extract_state* extract = nullptr);
 
 // Reads exactly INDEX_ENTRY_SIZE bytes from the stream's position, records the
 // card's body offset (or NO_CARD_BODY) in card_offsets[index] and prints the

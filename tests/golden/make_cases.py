@@ -33,6 +33,7 @@ HELP = (b"\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) 
         b"                and Windows-932, 936, 949 and 950.\n"
         b"  --encoding=<encoding> the same as -e <encoding>.\n"
         b"  --format=<format> listing (the default), json or csv.\n"
+        b"  --extract=<dir> also write each card's picture or object into dir.\n"
         b"  --help, -h    show this text.\n"
         b"  --version     show the version of crdview.\n\n"
         b"  EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n"
@@ -447,8 +448,10 @@ def conversion_cases():
 
 def object_cases():
     """Object cards: the notice, then the text when the object parses."""
-    bmp = b"BM" + bytes(range(40))
-    dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 0, 0, 0, 0) + bytes(8) + bytes(8)
+    # A 2 x 2 picture of 1 bit a pixel: info header, black and white, two rows.
+    dib = (struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 0, 0, 0, 0) +
+           b"\0\0\0\0\xff\xff\xff\0" + b"\x40\0\0\0\x80\0\0\0")
+    bmp = b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, 14 + 48) + dib
     embedded = counted(b"") + counted(b"") + struct.pack("<I", len(bmp)) + bmp
     linked = (counted(b"C:\\DOCS\\PLAN.DOC") + counted(b"") + counted(b"") +
               struct.pack("<II", 0, 1))

@@ -17,7 +17,9 @@ std::string help_for(const std::string& name) {
            "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
            "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and "
            "950.\n  --encoding=<encoding> the same as -e <encoding>.\n  --format=<format> "
-           "listing (the default), json or csv.\n  --help, -h    show this text.\n  --version "
+           "listing (the default), json or csv.\n  --extract=<dir> also write each card's picture "
+           "or "
+           "object into dir.\n  --help, -h    show this text.\n  --version "
            "    show the version of crdview.\n\n  EXAMPLE:\n  " +
            name +
            " -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows terminal use chcp command to "
