@@ -131,9 +131,8 @@ bool is_card_content(std::string_view content, std::string_view file) {
         if (skip_object_notice(rest, notice_end)) {
             rest.remove_prefix(notice_end);
         }
-        if (rest.empty() ||
-            (rest.size() >= 2 && rest.front() == '\n' && rest.back() == '\n' &&
-             is_stored_text(rest.substr(1, rest.size() - 2), file))) {
+        if (rest.empty() || (rest.size() >= 2 && rest.front() == '\n' && rest.back() == '\n' &&
+                             is_stored_text(rest.substr(1, rest.size() - 2), file))) {
             return true;
         }
     }
