@@ -5,9 +5,11 @@ set -euo pipefail
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-# The manual page: no warnings from mandoc, nor from groff.
+# The manual page: no warnings from mandoc, nor from groff in the UTF-8 and
+# the ASCII device (which man uses in a C or POSIX locale).
 mandoc -T lint man/crdview.1
 test -z "$(groff -Tutf8 -man -ww -z man/crdview.1 2>&1)"
+test -z "$(groff -Tascii -man -ww -z man/crdview.1 2>&1)"
 
 build=build-pkg
 cmake -S . -B "$build" -DCRDVIEW_WERROR=ON -DCRDVIEW_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
