@@ -10,6 +10,8 @@
 #   crdview -e Windows-NNNN FILE       the converted listing
 #   iconv -c -f CPNNNN -t UTF-8 FILE   the whole file through the system's converter
 #   cat CONVERTED                      a file holding the converted listing
+#   crdview --format=json -e Windows-NNNN FILE, and --format=csv: the other formats
+#   BEFORE FILE                        another crdview's plain listing, when BEFORE is set
 # each once writing to /dev/null and once through a pipe (`| cat >/dev/null`),
 # all in turn: one warm-up round, then RUNS timed rounds (default 11). It
 # prints the median wall time of each and its ratios to the plain listing, to
@@ -23,7 +25,8 @@
 #
 # Usage: bench/run.sh
 # Environment: RUNS (timed runs per command), BUILD_DIR (default build-bench),
-#              CRDVIEW (a crdview binary to measure instead of building one).
+#              CRDVIEW (a crdview binary to measure instead of building one),
+#              BEFORE (an earlier crdview binary, timed in the same rounds).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,8 +49,9 @@ now_us() {
 }
 
 labels=("cat FILE" "crdview FILE" "crdview -e Windows-NNNN FILE" "iconv -c -f CPNNNN FILE"
-    "cat CONVERTED")
-commands=5
+    "cat CONVERTED" "json -e Windows-NNNN FILE" "csv -e Windows-NNNN FILE" "BEFORE FILE")
+commands=8
+before=${BEFORE:-}
 modes=(null pipe)
 
 # Sets the array `cmd` to command k for the current file, page and converted listing.
@@ -58,6 +62,9 @@ set_command() {
     2) cmd=("$crdview" -e "Windows-$page" "$file") ;;
     3) cmd=(iconv -c -f "CP$page" -t UTF-8 "$file") ;;
     4) cmd=(cat "$converted") ;;
+    5) cmd=("$crdview" --format=json -e "Windows-$page" "$file") ;;
+    6) cmd=("$crdview" --format=csv -e "Windows-$page" "$file") ;;
+    7) cmd=("$before" "$file") ;;
     esac
 }
 
@@ -84,6 +91,7 @@ time_commands() {
     for ((round = 0; round <= runs; round++)); do
         for ((k = 0; k < commands; k++)); do
             ((k == 2 && !converts)) && continue
+            ((k == 7)) && [[ -z "$before" ]] && continue
             for mode in 0 1; do
                 start=$(now_us)
                 run_once $k $mode
@@ -153,6 +161,7 @@ for entry in bench.mgc:1251 bench.rrg:1251 bench-1252.mgc:1252 bench-1253.mgc:12
             printf '  %-30s %8s\n' "$label" n/a
             continue
         fi
+        ((k == 7)) && [[ -z "$before" ]] && continue
         set_command $k
         rss=n/a
         ((have_time)) && rss=$(peak_rss_kib "${cmd[@]}")
