@@ -4,10 +4,7 @@
 
 #include <string>
 
-#if __has_include(<iconv.h>) && !defined(_WIN32)
-#include <iconv.h>
-#define HAVE_ICONV 1
-#endif
+#include "iconv_oracle.h"
 
 namespace {
 
@@ -18,26 +15,8 @@ std::string convert(std::string_view text) {
 }
 
 #ifdef HAVE_ICONV
-// The system's own Windows-1251 converter, as an independent oracle. Returns
-// false when it refuses the input.
 bool iconv_cp1251(const std::string& text, std::string& utf8) {
-    iconv_t cd = iconv_open("UTF-8", "CP1251");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return false;
-    }
-    std::string in = text;
-    std::string out(text.size() * 4 + 4, '\0');
-    char* in_p = in.data();
-    char* out_p = out.data();
-    size_t in_left = in.size();
-    size_t out_left = out.size();
-    const size_t rc = iconv(cd, &in_p, &in_left, &out_p, &out_left);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1) || in_left != 0) {
-        return false;
-    }
-    utf8.assign(out.data(), out.size() - out_left);
-    return true;
+    return iconv_to_utf8("CP1251", text, utf8);
 }
 #endif
 
