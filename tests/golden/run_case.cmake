@@ -9,6 +9,8 @@
 # The arguments come from CASE.args, one a line; crdview runs in CASE_DIR, so
 # fixtures are named by relative paths and the banner shows them as written.
 
+cmake_minimum_required(VERSION 3.25)
+
 file(STRINGS "${CASE_DIR}/${CASE}.args" case_args)
 set(expected_status 0)
 if(EXISTS "${CASE_DIR}/${CASE}.status")
