@@ -311,20 +311,12 @@ CRDVIEW_AVX2 char* convert_avx2(const page_tables& t, const unsigned char* const
             continue;
         }
         const vector_block b = convert_block(v, text, upper);
-        if (b.odd == 0) {
-            dest = put_group(low_half(b.first), upper & 0xFF, dest);
-            dest = put_group(low_half(b.second), upper >> 8 & 0xFF, dest);
-            dest = put_group(high_half(b.first), upper >> 16 & 0xFF, dest);
-            dest = put_group(high_half(b.second), upper >> 24, dest);
-        } else {
-            dest = put_group_or_bytes(t, in, low_half(b.first), upper & 0xFF, b.odd & 0xFF, dest);
-            dest = put_group_or_bytes(t, in + 8, low_half(b.second), upper >> 8 & 0xFF,
-                                      b.odd >> 8 & 0xFF, dest);
-            dest = put_group_or_bytes(t, in + 16, high_half(b.first), upper >> 16 & 0xFF,
-                                      b.odd >> 16 & 0xFF, dest);
-            dest =
-                put_group_or_bytes(t, in + 24, high_half(b.second), upper >> 24, b.odd >> 24, dest);
-        }
+        dest = put_group_or_bytes(t, in, low_half(b.first), upper & 0xFF, b.odd & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 8, low_half(b.second), upper >> 8 & 0xFF,
+                                  b.odd >> 8 & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 16, high_half(b.first), upper >> 16 & 0xFF,
+                                  b.odd >> 16 & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 24, high_half(b.second), upper >> 24, b.odd >> 24, dest);
         in += 32;
     }
     // The rest, 16 bytes at a time in the low half of the vectors.
