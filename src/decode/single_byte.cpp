@@ -189,6 +189,7 @@ char* convert_portable(const page_tables& t, const unsigned char* in, const unsi
 // ASCII, in order. Made by the compiler (4 KiB).
 struct group_orders {
     alignas(16) unsigned char order[256][16];
+    unsigned char size[256];  // the size of the form: 8 and the number of bits
 };
 
 constexpr group_orders make_group_orders() {
@@ -201,6 +202,7 @@ constexpr group_orders make_group_orders() {
                 orders.order[mask][at++] = static_cast<unsigned char>(2 * i + 1);
             }
         }
+        orders.size[mask] = static_cast<unsigned char>(at);
         while (at < 16) {
             orders.order[mask][at++] = 0x80;  // a zero byte, written past the end
         }
@@ -218,7 +220,7 @@ CRDVIEW_AVX2 inline char* put_group(__m128i pairs, unsigned upper, char* dest) {
     const __m128i order =
         _mm_load_si128(reinterpret_cast<const __m128i*>(GROUP_ORDERS.order[upper]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), _mm_shuffle_epi8(pairs, order));
-    return dest + 8 + __builtin_popcount(upper);
+    return dest + GROUP_ORDERS.size[upper];
 }
 
 // Eight bytes of text at `in`, with the interleaved forms and masks the vector
@@ -309,20 +311,12 @@ CRDVIEW_AVX2 char* convert_avx2(const page_tables& t, const unsigned char* const
             continue;
         }
         const vector_block b = convert_block(v, text, upper);
-        if (b.odd == 0) {
-            dest = put_group(low_half(b.first), upper & 0xFF, dest);
-            dest = put_group(low_half(b.second), upper >> 8 & 0xFF, dest);
-            dest = put_group(high_half(b.first), upper >> 16 & 0xFF, dest);
-            dest = put_group(high_half(b.second), upper >> 24, dest);
-        } else {
-            dest = put_group_or_bytes(t, in, low_half(b.first), upper & 0xFF, b.odd & 0xFF, dest);
-            dest = put_group_or_bytes(t, in + 8, low_half(b.second), upper >> 8 & 0xFF,
-                                      b.odd >> 8 & 0xFF, dest);
-            dest = put_group_or_bytes(t, in + 16, high_half(b.first), upper >> 16 & 0xFF,
-                                      b.odd >> 16 & 0xFF, dest);
-            dest =
-                put_group_or_bytes(t, in + 24, high_half(b.second), upper >> 24, b.odd >> 24, dest);
-        }
+        dest = put_group_or_bytes(t, in, low_half(b.first), upper & 0xFF, b.odd & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 8, low_half(b.second), upper >> 8 & 0xFF,
+                                  b.odd >> 8 & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 16, high_half(b.first), upper >> 16 & 0xFF,
+                                  b.odd >> 16 & 0xFF, dest);
+        dest = put_group_or_bytes(t, in + 24, high_half(b.second), upper >> 24, b.odd >> 24, dest);
         in += 32;
     }
     // The rest, 16 bytes at a time in the low half of the vectors.
