@@ -10,39 +10,44 @@
 
 namespace {
 
-bool csv_special(unsigned char c) {
-    return c == ',' || c == '"' || c == '\r' || c == '\n';
-}
+// What makes a field quoted: a comma, a double quote, CR or LF.
+struct csv_special {
+    static std::uint64_t word(std::uint64_t w) {
+        return has_byte(w, ',') | has_byte(w, '"') | has_byte(w, '\r') | has_byte(w, '\n');
+    }
+    static bool byte(unsigned char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        return _mm_or_si128(_mm_or_si128(bytes_equal(v, ','), bytes_equal(v, '"')),
+                            _mm_or_si128(bytes_equal(v, '\r'), bytes_equal(v, '\n')));
+    }
+#endif
+};
 
-bool csv_word_special(std::uint64_t word) {
-    return (has_byte(word, ',') | has_byte(word, '"') | has_byte(word, '\r') |
-            has_byte(word, '\n')) != 0;
-}
-
-bool is_quote(unsigned char c) {
-    return c == '"';
-}
-
-bool quote_in_word(std::uint64_t word) {
-    return has_byte(word, '"') != 0;
-}
+// What is doubled in a quoted field.
+struct csv_quote {
+    static std::uint64_t word(std::uint64_t w) { return has_byte(w, '"'); }
+    static bool byte(unsigned char c) { return c == '"'; }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        return bytes_equal(v, '"');
+    }
+#endif
+};
 
 // Writes `text` as a field: as it is, or enclosed in double quotes with its
 // own double quotes doubled when it holds a comma, a double quote, CR or LF.
 void put_field(output_block& block, std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
-    if (plain_run(p, end, csv_word_special, csv_special) == text.size()) {
+    if (find_special<csv_special>(p, end) == end) {
         put_bytes(block, text);
         return;
     }
     char* at = output_room(block, 2 + 2 * text.size());
     *at++ = '"';
     while (p != end) {
-        const std::size_t run = plain_run(p, end, quote_in_word, is_quote);
-        std::memcpy(at, p, run);
-        at += run;
-        p += run;
+        copy_plain<csv_quote>(p, end, at);
         if (p != end) {
             *at++ = '"';
             *at++ = *p++;

@@ -10,13 +10,19 @@
 
 namespace {
 
-bool json_special(unsigned char c) {
-    return c < 0x20 || c == '"' || c == '\\';
-}
-
-bool json_word_special(std::uint64_t word) {
-    return (has_byte_below(word, 0x20) | has_byte(word, '"') | has_byte(word, '\\')) != 0;
-}
+// What a JSON string escapes: control characters, '"' and '\'.
+struct json_special {
+    static std::uint64_t word(std::uint64_t w) {
+        return has_byte_below(w, 0x20) | has_byte(w, '"') | has_byte(w, '\\');
+    }
+    static bool byte(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+        return _mm_or_si128(control, _mm_or_si128(bytes_equal(v, '"'), bytes_equal(v, '\\')));
+    }
+#endif
+};
 
 // Writes `text`, UTF-8, as a JSON string: '"' and '\' escaped, and every
 // control character as \n, \r, \t or \u00XX.
@@ -26,10 +32,7 @@ void put_string(output_block& block, std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end) {
-        const std::size_t run = plain_run(p, end, json_word_special, json_special);
-        std::memcpy(at, p, run);
-        at += run;
-        p += run;
+        copy_plain<json_special>(p, end, at);
         if (p == end) {
             break;
         }
