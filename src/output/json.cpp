@@ -1,5 +1,6 @@
 #include "json.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "decode/decode.h"
@@ -35,6 +36,13 @@ void put_string(output_block& block, std::string_view text) {
         copy_plain<json_special>(p, end, at);
         if (p == end) {
             break;
+        }
+        // Card texts end their lines with CR LF: both at once.
+        if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
+            std::memcpy(at, "\\r\\n", 4);
+            at += 4;
+            p += 2;
+            continue;
         }
         const auto c = static_cast<unsigned char>(*p++);
         *at++ = '\\';
