@@ -543,11 +543,11 @@ bool reader_memory_available() {
     return probe != nullptr;
 }
 
-std::FILE* open_card_file(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
+owned_stream open_card_file(const char* path) {
+    owned_stream file(std::fopen(path, "rb"));
     if (file) {
         // The reader keeps its own blocks; stdio buffering would only copy them twice.
-        std::setvbuf(file, nullptr, _IONBF, 0);
+        std::setvbuf(file.get(), nullptr, _IONBF, 0);
     }
     return file;
 }

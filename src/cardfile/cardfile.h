@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -262,6 +263,12 @@ void give_file_position(card_stream& in);
 // allocation as an exception could fail.
 [[nodiscard]] bool reader_memory_available();
 
-// Opens `path` for reading in binary mode, for card_stream; nullptr (errno
-// set) when it cannot be opened.
-[[nodiscard]] std::FILE* open_card_file(const char* path);
+// A stream that is closed when it goes out of scope.
+struct stream_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using owned_stream = std::unique_ptr<std::FILE, stream_closer>;
+
+// Opens `path` for reading in binary mode, for card_stream; empty (errno set)
+// when it cannot be opened.
+[[nodiscard]] owned_stream open_card_file(const char* path);

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "cardfile/cardfile.h"
-
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -81,7 +79,7 @@ card_input open_card_input(const char* path) {
         input.file = stdin;
     } else {
         errno = 0;
-        input.owned.reset(open_card_file(path));
+        input.owned = open_card_file(path);
         if (!input.owned) {
             input.error = errno ? errno : ENOENT;
             return input;

@@ -4,15 +4,11 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+#include "cardfile/cardfile.h"
 
 struct card_input {
-    file_ptr owned{};           // the file opened here, or the temporary copy
+    owned_stream owned{};       // the file opened here, or the temporary copy
     std::FILE* file = nullptr;  // what to read: `owned`, or standard input
     int error = 0;              // when `file` is nullptr: the system's error number
 };

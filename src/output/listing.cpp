@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string_view>
 
@@ -12,11 +11,6 @@
 #include "output_block.h"
 
 namespace {
-
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 // Spaces before the word Card, so that headings up to card 999 are as wide as the rule.
 int heading_indent(int number) {
@@ -166,7 +160,7 @@ card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out,
 }
 
 card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {
-    const file_ptr file(open_card_file(path));
+    const owned_stream file = open_card_file(path);
     if (!file) {
         return CARD_FILE_OPEN_FAILED;
     }
