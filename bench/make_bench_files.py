@@ -16,13 +16,13 @@ Usage: make_bench_files.py OUTPUT_DIR
 
 import os
 import random
-import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+import cardfile_builder as crd  # noqa: E402
 
 CARD_COUNT = 32767
 TEXT_SIZE = 440
-INDEX_ENTRY_SIZE = 52
-INDEX_TEXT_SIZE = 41
 LINE_WIDTH = 64
 
 RUSSIAN = dict(
@@ -167,22 +167,19 @@ def card_text(lang, rng, number):
 
 def index_line(lang, rng, number):
     line = "%s %s %d" % (rng.choice(lang["surnames"]), rng.choice(lang["names"]), number)
-    return line.encode(lang["encoding"])[: INDEX_TEXT_SIZE - 1]
+    return line.encode(lang["encoding"])[: crd.INDEX_TEXT_SIZE - 1]
 
 
-def build(lang, header, body_prefix):
+def build(lang, signature):
+    """Every card a text body behind the index, in card order."""
     rng = random.Random(lang["seed"])
-    first_body = len(header) + CARD_COUNT * INDEX_ENTRY_SIZE
-    index = bytearray()
-    bodies = bytearray()
+    text_body = crd.rrg_text_body if signature == crd.RRG else crd.mgc_body
+    entries = []
     for number in range(1, CARD_COUNT + 1):
-        offset = first_body + len(bodies)
         title = index_line(lang, rng, number)
-        entry = bytes(6) + struct.pack("<IB", offset, 0) + title
-        index += entry + bytes(INDEX_ENTRY_SIZE - len(entry))
-        text = card_text(lang, rng, number)
-        bodies += body_prefix + struct.pack("<H", len(text)) + text
-    return bytes(header) + bytes(index) + bytes(bodies)
+        entries.append(crd.Entry(title, text_body(card_text(lang, rng, number))))
+    data, _ = crd.lay_out(crd.header(signature, CARD_COUNT), entries)
+    return data
 
 
 def main():
@@ -190,19 +187,16 @@ def main():
         sys.exit(__doc__.strip().splitlines()[-1])
     out_dir = sys.argv[1]
     os.makedirs(out_dir, exist_ok=True)
-    # "MGC": signature and count; every body has no graphic block (length 0).
-    mgc_header = b"MGC" + struct.pack("<h", CARD_COUNT)
-    # "RRG": signature, 4 bytes not interpreted, count; object flag 0 on every body.
-    rrg_header = b"RRG" + bytes(4) + struct.pack("<h", CARD_COUNT)
+    # "MGC" bodies have no picture; "RRG" bodies carry no object.
     files = (
-        ("bench.mgc", RUSSIAN, mgc_header),
-        ("bench.rrg", RUSSIAN, rrg_header),
-        ("bench-1252.mgc", WESTERN, mgc_header),
-        ("bench-1253.mgc", GREEK, mgc_header),
+        ("bench.mgc", RUSSIAN, crd.MGC),
+        ("bench.rrg", RUSSIAN, crd.RRG),
+        ("bench-1252.mgc", WESTERN, crd.MGC),
+        ("bench-1253.mgc", GREEK, crd.MGC),
     )
-    for name, lang, header in files:
+    for name, lang, signature in files:
         with open(os.path.join(out_dir, name), "wb") as f:
-            f.write(build(lang, header, struct.pack("<H", 0)))
+            f.write(build(lang, signature))
 
 
 if __name__ == "__main__":

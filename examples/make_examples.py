@@ -5,23 +5,26 @@
 
 contacts.crd  "MGC" variant: a Russian address book in Windows-1251, thirteen
               index entries (one of them a deleted card with no body, so the
-              numbering shows a gap), one card carrying a graphic block.
+              numbering shows a gap), one card carrying a picture (a monochrome
+              bitmap; the text length follows its bits).
 office.crd    "RRG" variant: English text cards and three cards carrying OLE
               objects, each with a text: an embedded Paintbrush picture (its
               native data a BMP file, a DIB presentation), a linked document
               (its path in the topic name, a metafile presentation) and a
               static picture.
 
-The output is the same, byte for byte, on every run.
+The bytes of the format come from tests/cardfile_builder.py. The output is
+the same, byte for byte, on every run (python3 tests/regenerate.py writes
+these files with every other generated one).
 """
 
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-INDEX_ENTRY_SIZE = 52
-INDEX_TEXT_SIZE = 41  # 40 characters and the NUL
+sys.path.insert(0, os.path.join(HERE, "..", "tests"))
+import cardfile_builder as crd  # noqa: E402
 
 
 def crlf(lines):
@@ -29,65 +32,30 @@ def crlf(lines):
     return "\r\n".join(lines)
 
 
-def index_entry(title, body_offset, flag=0):
-    """6 bytes not interpreted, the body offset, the flag, the index line."""
+def title_bytes(title):
     line = title.encode("cp1251")
-    if len(line) > INDEX_TEXT_SIZE - 1:
+    if len(line) > crd.INDEX_TEXT_SIZE - 1:
         raise ValueError(f"index line too long: {title!r}")
-    entry = bytes(6) + struct.pack("<IB", body_offset, flag) + line.ljust(INDEX_TEXT_SIZE, b"\0")
-    assert len(entry) == INDEX_ENTRY_SIZE
-    return entry
+    return line
 
 
-def mgc_body(text, graphic=None):
-    """Graphic block length G, G + 10 bytes of graphic block when G is not 0,
-    then the text length and the text."""
-    body = b""
-    if graphic is None:
-        body += struct.pack("<H", 0)
-    else:
-        size, block = graphic
-        assert len(block) == size + 10
-        body += struct.pack("<H", size) + block
-    data = text.encode("cp1251")
-    return body + struct.pack("<H", len(data)) + data
+def mgc_body(text, picture=None):
+    return crd.mgc_body(text.encode("cp1251"), picture)
 
 
 def rrg_text_body(text):
-    data = text.encode("cp1251")
-    return struct.pack("<HH", 0, len(data)) + data
-
-
-def counted(text):
-    """A counted string: its length with the NUL, the bytes, the NUL; an
-    empty string is a length of 0 alone."""
-    return struct.pack("<I", len(text) + 1) + text + b"\0" if text else struct.pack("<I", 0)
-
-
-OLE_VERSION = 0x0501
-LINKED, EMBEDDED, STATIC = 1, 2, 3
-
-
-def picture_body(format_name, width, height, data):
-    """Width, height, size, then the picture (a metafile behind 8 reserved bytes)."""
-    if format_name == b"METAFILEPICT":
-        data = bytes(8) + data
-    return struct.pack("<III", width, height, len(data)) + data
+    return crd.rrg_text_body(text.encode("cp1251"))
 
 
 def presentation(format_name, width, height, data):
-    return (struct.pack("<II", OLE_VERSION, 5) + counted(format_name) +
-            picture_body(format_name, width, height, data))
+    return crd.presentation(format_name, crd.ole_picture(format_name, width, height, data))
 
 
 def rrg_object_body(uid, kind, class_name, object_data, text, rect=(8, 8, 120, 72)):
     """Object flag 1, UID, the OLE object, then the character size, the
     object's rectangle, the object type and the card's text."""
-    ole = struct.pack("<II", OLE_VERSION, kind) + counted(class_name) + object_data
-    object_type = {EMBEDDED: 0, LINKED: 1, STATIC: 2}[kind]
-    data = text.encode("cp1251")
-    return (struct.pack("<HI", 1, uid) + ole + struct.pack("<HH", 8, 16) +
-            struct.pack("<4h", *rect) + struct.pack("<HH", object_type, len(data)) + data)
+    return crd.object_body(uid, crd.ole_object(kind, class_name, object_data),
+                           text.encode("cp1251"), crd.OBJECT_TYPE[kind], rect=rect)
 
 
 def bmp_file(width, height, pixel):
@@ -128,38 +96,22 @@ def metafile(width, height):
     return struct.pack("<HHHIHIH", 1, 9, 0x0300, words, 0, 7, 0) + records
 
 
-def logo_block():
-    """A small monochrome picture: width, height, its place on the card, then
-    the bits, rows from the top, each padded to 16 bits, a 0 bit ink and a 1
-    bit paper; then the two bytes more that the block's stored length leaves
-    out (the text length follows G + 10 bytes after the length field)."""
+def logo():
+    """A small monochrome picture, 32 x 16 at (8, 4) on the card: a framed
+    box with a diagonal, a letterhead mark."""
     width, height = 32, 16
-    rows = []
-    for y in range(height):
-        ink = 0
-        for x in range(width):
-            # A framed box with a diagonal: a letterhead mark.
-            if y in (0, height - 1) or x in (0, width - 1) or x == 2 * y:
-                ink |= 1 << (width - 1 - x)
-        rows.append(struct.pack(">I", ~ink & 0xFFFFFFFF))
-    bits = b"".join(rows)
-    block = struct.pack("<HHHH", width, height, 8, 4) + bits + b"\0\0"
-    return len(bits), block
+
+    def ink(x, y):
+        return y in (0, height - 1) or x in (0, width - 1) or x == 2 * y
+
+    return crd.Picture(width, height, 8, 4, crd.monochrome_bits(width, height, ink))
 
 
-def card_file(header, entries):
+def card_file(head, entries):
     """Index entries right behind the header, the bodies behind the index in
-    card order. `entries` holds (title, body or None, flag)."""
-    first_body = len(header) + INDEX_ENTRY_SIZE * len(entries)
-    index = b""
-    bodies = b""
-    for title, body, flag in entries:
-        if body is None:
-            index += index_entry(title, 0, flag)
-            continue
-        index += index_entry(title, first_body + len(bodies), flag)
-        bodies += body
-    return header + index + bodies
+    card order. `entries` holds (title, body or None)."""
+    data, _ = crd.lay_out(head, [crd.Entry(title_bytes(title), body) for title, body in entries])
+    return data
 
 
 def contacts():
@@ -180,7 +132,7 @@ def contacts():
             "Главный бухгалтер: Клёнова Ирина Юрьевна",
             "Тел./факс: (8182) 65-40-17",
             "Счета присылать до 25-го числа.",
-        ]), graphic=logo_block())),
+        ]), picture=logo())),
         ("Воробьёв Пётр Ильич", mgc_body(crlf([
             "г. Тверь, ул. Советская, д. 3, кв. 41",
             "Тел.: (4822) 34-56-78",
@@ -229,9 +181,7 @@ def contacts():
             "— оплатить электричество до 1 мая.",
         ]))),
     ]
-    entries = [(title, body, 0) for title, body in cards]
-    header = b"MGC" + struct.pack("<h", len(entries))
-    return card_file(header, entries)
+    return card_file(crd.header(crd.MGC, len(cards)), cards)
 
 
 def office():
@@ -248,9 +198,8 @@ def office():
             "Next check-up: October.",
         ]))),
         ("Office floor plan", rrg_object_body(
-            1, EMBEDDED, b"PBrush",
-            counted(b"") + counted(b"") + struct.pack("<I", len(plan)) + plan +
-            presentation(b"DIB", 48, 32, plan[14:]),
+            1, crd.EMBEDDED, b"PBrush",
+            crd.embedded_data(plan) + presentation(b"DIB", 48, 32, plan[14:]),
             crlf(["Second floor, east wing.",
                   "The desk by the window is the printer's."]))),
         ("Printer supplies", rrg_text_body(crlf([
@@ -262,20 +211,18 @@ def office():
             "Bring the sales figures and the travel log.",
         ]))),
         ("Budget 1995 (linked)", rrg_object_body(
-            2, LINKED, b"Word.Document.6",
-            counted(b"C:\\DOCS\\BUDGET95.DOC") + counted(b"") +
-            counted(b"\\\\OFFICE\\DOCS\\BUDGET95.DOC") + struct.pack("<II", 0, 1) +
+            2, crd.LINKED, b"Word.Document.6",
+            crd.linked_data(b"C:\\DOCS\\BUDGET95.DOC",
+                            network=b"\\\\OFFICE\\DOCS\\BUDGET95.DOC") +
             presentation(b"METAFILEPICT", 2540, 1270, metafile(200, 100)),
             crlf(["The budget lives on the office server;",
                   "this card shows its first page."]))),
         ("Company stamp", rrg_object_body(
-            3, STATIC, b"DIB", picture_body(b"DIB", 32, 32, stamp_bmp[14:]),
+            3, crd.STATIC, b"DIB", crd.ole_picture(b"DIB", 32, 32, stamp_bmp[14:]),
             crlf(["Use on invoices only."]))),
     ]
-    entries = [(title, body, 0) for title, body in cards]
     last_object_uid = 3
-    header = b"RRG" + struct.pack("<Ih", last_object_uid, len(entries))
-    return card_file(header, entries)
+    return card_file(crd.header(crd.RRG, len(cards), rrg_field=last_object_uid), cards)
 
 
 def main():

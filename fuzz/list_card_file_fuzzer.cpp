@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "decode/decode.h"
+#include "output/card_walk.h"
 #include "output/csv.h"
 #include "output/json.h"
 #include "output/listing.h"
@@ -116,6 +117,16 @@ long csv_records(std::string_view text) {
     return records;
 }
 
+std::FILE* discard_stream() {
+    static std::FILE* sink = std::fopen("/dev/null", "w");
+    return sink;
+}
+
+// Where the damage report goes.
+std::FILE* problem_sink() {
+    return discard_stream();
+}
+
 // What the JSON and CSV writers make of the bytes, or a trap when either
 // does not parse or they disagree on the number of cards.
 void check_formats(const std::uint8_t* data, std::size_t size, int encoding) {
@@ -129,20 +140,20 @@ void check_formats(const std::uint8_t* data, std::size_t size, int encoding) {
         if (!in || !out) {
             __builtin_trap();
         }
-        card_stream stream{in};
-        card_walk walk = start_card_walk(stream);
-        if (walk.header.result == CARD_FILE_OK) {
-            if (format == 0) {
-                write_json(stream, walk, "fuzz\xff.crd", encoding, out);
-            } else {
-                write_csv(stream, walk, encoding, out);
-            }
-        }
+        json_writer json{out};
+        csv_writer csv{out, false};
+        walk_options options;
+        options.encoding = encoding;
+        options.err = problem_sink();
+        const walk_result walked = walk_card_stream(
+            in, "fuzz\xff.crd",
+            {format == 0 ? static_cast<card_writer*>(&json) : static_cast<card_writer*>(&csv)},
+            options);
         std::fclose(in);
         std::fclose(out);
         outputs[format].assign(bytes, length);
         std::free(bytes);
-        if (walk.header.result != CARD_FILE_OK) {
+        if (walked.result != CARD_FILE_OK) {
             return;
         }
     }
@@ -152,11 +163,6 @@ void check_formats(const std::uint8_t* data, std::size_t size, int encoding) {
         document["cards"].size() != static_cast<std::size_t>(records - 1)) {
         __builtin_trap();
     }
-}
-
-std::FILE* discard_stream() {
-    static std::FILE* sink = std::fopen("/dev/null", "w");
-    return sink;
 }
 
 }  // namespace
@@ -172,7 +178,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!in) {
             return 0;
         }
-        const card_file_result result = list_card_stream(in, encoding, out);
+        listing_writer listing{out};
+        walk_options options;
+        options.encoding = encoding;
+        options.err = problem_sink();
+        const card_file_result result =
+            walk_card_stream(in, "fuzz.crd", {&listing}, options).result;
         std::fclose(in);
         // Reading from memory never fails, so the outcome follows from the
         // signature alone.

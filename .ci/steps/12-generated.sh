@@ -1,10 +1,11 @@
-# The committed sample card files, golden cases and code page tables are
-# exactly what their generators write: regenerate them and fail on any difference.
+# The committed sample card files, golden cases, fuzz seeds and code page
+# tables are exactly what their generators write: regenerate them and fail on
+# any difference (a changed, missing or new file).
 set -euo pipefail
-python3 examples/make_examples.py
-python3 tests/golden/make_cases.py
+python3 tests/regenerate.py
 python3 src/decode/make_code_pages.py
-changes=$(git status --porcelain -- examples tests/golden/cases src/decode/code_pages.inc)
+changes=$(git status --porcelain --untracked-files=all -- examples tests/golden/cases fuzz/seeds \
+  src/decode/code_pages.inc)
 if [ -n "$changes" ]; then
   echo "generated files differ from the committed ones:"
   echo "$changes"

@@ -1,6 +1,5 @@
-// Fixed-width fields of a card file. Every number in the file is
-// little-endian; these helpers are the one place where record bytes become
-// numbers. Each reads only the bytes [p, p + width - 1].
+// Fixed-width little-endian fields: the one place where bytes become numbers
+// and numbers bytes. Each reads or writes only the bytes [p, p + width - 1].
 #pragma once
 
 #include <cstdint>
@@ -20,4 +19,14 @@ inline std::uint32_t decode_u32(const unsigned char* p) {
 
 inline std::int32_t decode_i32(const unsigned char* p) {
     return static_cast<std::int32_t>(decode_u32(p));
+}
+
+inline void encode_u16(unsigned char* p, std::uint32_t value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+
+inline void encode_u32(unsigned char* p, std::uint32_t value) {
+    encode_u16(p, value);
+    encode_u16(p + 2, value >> 16);
 }

@@ -1,13 +1,22 @@
 #include "cli.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
-#include <new>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "decode/decode.h"
-#include "input.h"
+#include "output/card_walk.h"
 #include "output/csv.h"
 #include "output/extract.h"
 #include "output/json.h"
@@ -26,8 +35,14 @@ constexpr const char* HELP_TEXT =
     "  --encoding=<encoding> the same as -e <encoding>.\n"
     "  --format=<format> listing (the default), json or csv.\n"
     "  --extract=<dir> also write each card's picture or object into dir.\n"
+    "  --overwrite   with --extract, replace the files there (regular files only).\n"
+    "  --find=<text> only the cards whose title or text holds text, in any case.\n"
+    "  --card=<list> only the cards numbered in list: 3, 3,7 or 10-20.\n"
+    "  --raw         on a terminal too, show control characters as stored.\n"
+    "  --strict      fail (exit status 1) when a file listed has problems.\n"
     "  --help, -h    show this text.\n"
-    "  --version     show the version of crdview.\n\n  "
+    "  --version     show the version of crdview.\n"
+    "  Several files are listed one after another (\"-\": standard input).\n\n  "
     "EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
@@ -36,18 +51,33 @@ enum output_format { FORMAT_LISTING, FORMAT_JSON, FORMAT_CSV };
 
 constexpr const char* FORMAT_NAMES = "listing, json, csv";
 
-// The command line with the long options taken out.
+// The command line as read: its options, and where its files are (the files
+// themselves are found again in `argv` by for_each_file, so that reading the
+// command line allocates nothing: with memory this short, the reader reports it).
 struct command_line {
     const char* program = nullptr;
-    // What the classic rules apply to: their count, and the first three.
-    std::size_t word_count = 0;
-    std::array<const char*, 3> words{};
+    int argc = 0;
+    const char* const* argv = nullptr;
+    std::size_t file_count = 0;
+    // The classic three words "-X Y FILE" whose first two are not a known
+    // "-e NAME": FILE is listed as stored (classic_option names X).
+    const char* classic_option = nullptr;
+    const char* classic_file = nullptr;
     bool help = false;
     bool version = false;
-    const char* format = nullptr;         // --format
-    const char* encoding = nullptr;       // --encoding
-    const char* extract = nullptr;        // --extract
-    const char* missing_value = nullptr;  // an option given last, without its value
+    bool strict = false;                   // a listed file with problems fails too
+    bool raw = false;                      // control characters as stored on a terminal too
+    bool overwrite = false;                // --extract replaces existing regular files
+    const char* format = nullptr;          // --format
+    const char* encoding = nullptr;        // --encoding
+    const char* short_encoding = nullptr;  // -e
+    const char* encoding_again = nullptr;  // a second -e: its name
+    const char* extract = nullptr;         // --extract
+    const char* find = nullptr;            // --find
+    const char* cards = nullptr;           // --card
+    const char* missing_value = nullptr;   // an option given last, without its value
+    const char* not_option = nullptr;      // the first word that is no option
+    output_format output = FORMAT_LISTING;
 };
 
 // Takes "--name=value" or "--name value" at argv[i]; returns false when
@@ -71,39 +101,116 @@ bool take_valued(std::string_view name, int argc, const char* const* argv, int& 
     return true;
 }
 
-void add_word(command_line& line, const char* word) {
-    if (line.word_count < line.words.size()) {
-        line.words[line.word_count] = word;
+// Takes the long option at argv[i] (and its value); false when it is none.
+bool take_long_option(command_line& line, int& i) {
+    const std::string_view word = line.argv[i];
+    bool* flag = word == "--help"        ? &line.help
+                 : word == "--version"   ? &line.version
+                 : word == "--strict"    ? &line.strict
+                 : word == "--raw"       ? &line.raw
+                 : word == "--overwrite" ? &line.overwrite
+                                         : nullptr;
+    if (flag) {
+        *flag = true;
+        return true;
     }
-    ++line.word_count;
+    const int argc = line.argc;
+    const char* const* argv = line.argv;
+    const char*& missing = line.missing_value;
+    return take_valued("--format", argc, argv, i, line.format, missing) ||
+           take_valued("--encoding", argc, argv, i, line.encoding, missing) ||
+           take_valued("--extract", argc, argv, i, line.extract, missing) ||
+           take_valued("--find", argc, argv, i, line.find, missing) ||
+           take_valued("--card", argc, argv, i, line.cards, missing);
 }
 
-// Nothing here allocates: with memory this short, the reader reports it.
+bool begins_with_dash(std::string_view word) {
+    return word.size() > 1 && word[0] == '-';
+}
+
+// Goes through the words that are not long options: "-e NAME" and "-h"
+// (into `line`, when it is given), the files (to `on_file`), and the first
+// word that is no option. Words after "--" are files, and so is "-".
+template <typename OnFile>
+void read_words(const command_line& words, command_line* line, OnFile on_file) {
+    command_line scratch = words;
+    bool options_end = false;
+    for (int i = 1; i < words.argc; ++i) {
+        const std::string_view word = words.argv[i];
+        if (options_end) {
+            on_file(words.argv[i]);
+        } else if (word == "--") {
+            options_end = true;
+        } else if (take_long_option(scratch, i)) {
+            continue;
+        } else if (word == "-e") {
+            if (i + 1 >= words.argc) {
+                if (line) {
+                    line->missing_value = words.argv[i];
+                }
+            } else if (line && (line->short_encoding || line->encoding)) {
+                line->encoding_again = words.argv[++i];
+            } else if (line) {
+                line->short_encoding = words.argv[++i];
+            } else {
+                ++i;
+            }
+        } else if (word == "-h") {
+            if (line) {
+                line->help = true;
+            }
+        } else if (begins_with_dash(word)) {
+            if (line && !line->not_option) {
+                line->not_option = words.argv[i];
+            }
+        } else {
+            on_file(words.argv[i]);
+        }
+    }
+}
+
 command_line parse(int argc, const char* const* argv) {
     command_line line;
     line.program = argc > 0 ? argv[0] : nullptr;
+    line.argc = argc;
+    line.argv = argv;
+    // The long options, and the words they leave, as the classic rules count them.
+    const char* words[3] = {nullptr, nullptr, nullptr};
+    int word_count = 0;
+    bool first_is_option = false;  // the first word stands before any "--"
     bool options_end = false;
-    bool short_help = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view word = argv[i];
-        if (options_end) {
-            add_word(line, argv[i]);
-        } else if (word == "--") {
+        if (!options_end && std::strcmp(argv[i], "--") == 0) {
             options_end = true;
-        } else if (word == "--help") {
-            line.help = true;
-        } else if (word == "--version") {
-            line.version = true;
-        } else if (!take_valued("--format", argc, argv, i, line.format, line.missing_value) &&
-                   !take_valued("--encoding", argc, argv, i, line.encoding, line.missing_value) &&
-                   !take_valued("--extract", argc, argv, i, line.extract, line.missing_value)) {
-            short_help = short_help || (word == "-h" && line.word_count == 0);
-            add_word(line, argv[i]);
+        } else if (options_end || !take_long_option(line, i)) {
+            first_is_option = first_is_option || (word_count == 0 && !options_end);
+            if (word_count < 3) {
+                words[word_count] = argv[i];
+            }
+            ++word_count;
         }
     }
-    // "-h" alone asks for the help.
-    line.help = line.help || (short_help && line.word_count == 1);
+    // Three words whose first is an option other than -e: the classic rules
+    // list the third as stored ("-e NAME FILE" is read as any -e is).
+    if (word_count == 3 && first_is_option && begins_with_dash(words[0]) &&
+        std::strcmp(words[0], "-e") != 0) {
+        line.classic_option = words[0];
+        line.classic_file = words[2];
+        line.file_count = 1;
+        return line;
+    }
+    read_words(line, &line, [&line](const char*) { ++line.file_count; });
     return line;
+}
+
+// Calls `run` with each file of the command line in turn.
+template <typename Run>
+void for_each_file(const command_line& line, Run run) {
+    if (line.classic_file) {
+        run(line.classic_file);
+        return;
+    }
+    read_words(line, nullptr, run);
 }
 
 // The name after the last '/', or failing that after the last '\'.
@@ -117,86 +224,119 @@ const char* base_name(const char* path) {
     return path;
 }
 
-const char* closing_message(card_file_result result) {
-    switch (result) {
-    case CARD_FILE_OK:
-        return "\n";
-    case CARD_FILE_BAD_SIGNATURE:
-        return "\nNot the Windows Card file.\n";
-    case CARD_FILE_OPEN_FAILED:
-        break;
+// The encoding that the texts of the file at `path` are shown in: -e NAME
+// (exact names only, the classic rule), --encoding NAME (any case, or an
+// alias), as stored for the listing, Windows-1252 for the other formats.
+// Names that are not known were told of before any file is read.
+int encoding_for_file(const command_line& line, const char* path) {
+    (void)path;  // every file of a run alike
+    if (line.classic_option) {
+        return ENCODING_NONE;
     }
-    return "\nError reading file.\n";
+    if (line.short_encoding) {
+        return encoding_by_name(line.short_encoding);
+    }
+    if (line.encoding) {
+        return encoding_by_any_name(line.encoding);
+    }
+    // The new formats are always UTF-8: Windows-1252, the commonest, unless asked.
+    return line.output == FORMAT_LISTING ? ENCODING_NONE : ENCODING_WINDOWS_1252;
 }
 
-// The classic listing: banner, listing, closing message, all on `out`.
-int run_listing(const char* path, int encoding, std::FILE* out, extract_state* extract) {
-    std::fprintf(out, "\nWindows Card File %s", path);
-    card_input input = open_card_input(path);
-    const card_file_result result =
-        input.file ? list_card_stream(input.file, encoding, out, extract) : CARD_FILE_OPEN_FAILED;
-    if (extract && extract->failed) {
-        return EXIT_NOT_LISTED;  // the listing ends where the pictures could not be written
+// Checks the encoding asked for; false (a usage error, told) when it is not
+// known and the format cannot do without it. The listing shows the texts as
+// stored then, and says so.
+bool check_encoding(const command_line& line, std::FILE* err) {
+    const char* asked = line.short_encoding ? line.short_encoding : line.encoding;
+    if (!asked) {
+        return true;
     }
-    std::fputs(closing_message(result), out);
-    std::fputc('\n', out);
-    return result == CARD_FILE_OK ? EXIT_LISTED : EXIT_NOT_LISTED;
+    const bool exact_only = line.short_encoding != nullptr;
+    if ((exact_only ? encoding_by_name(asked) : encoding_by_any_name(asked)) != ENCODING_NONE) {
+        return true;
+    }
+    const bool listing = line.output == FORMAT_LISTING;
+    const char* meant = exact_only ? encoding_name(encoding_by_any_name(asked)) : nullptr;
+    std::fprintf(err, "crdview: unknown encoding \"%s\"%s", asked,
+                 listing ? "; the texts are shown as stored" : "");
+    if (meant) {
+        std::fprintf(err, "; did you mean \"%s\"?\n", meant);
+    } else {
+        std::fprintf(err, " (known: %s)\n", KNOWN_ENCODING_NAMES);
+    }
+    return listing;
 }
 
-const char* error_text(int error) {
-    return error != 0 ? std::strerror(error) : "read error";
+// Whether `out` is a terminal (on Windows, a console), where a card's
+// control characters would act instead of being shown.
+bool is_terminal(std::FILE* out) {
+#ifdef _WIN32
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+#else
+    return isatty(fileno(out)) != 0;
+#endif
 }
 
-// JSON or CSV: nothing on `out` unless the file is a card file; every
-// failure named on `err`.
-int run_export(output_format format, const char* path, int encoding, std::FILE* out, std::FILE* err,
-               extract_state* extract) {
-    card_input input = open_card_input(path);
-    if (!input.file) {
-        std::fprintf(err, "crdview: %s: %s\n", path, error_text(input.error));
-        return EXIT_NOT_LISTED;
+// What the run needs besides the command line.
+struct run_setup {
+    card_filter filter{};
+    bool filtered = false;
+};
+
+// Runs every file of `line` through the writers of its format; returns the exit status.
+int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::FILE* err) {
+    const bool several = line.file_count > 1;
+    listing_writer listing{out};
+    listing.caret = !line.raw && is_terminal(out);
+    json_writer json{out, several};
+    csv_writer csv{out, line.extract != nullptr, several};
+    extract_writer extract{line.extract ? line.extract : ""};
+    extract.overwrite = line.overwrite;
+    extract.several = several;
+    extract.err = err;
+    card_writers writers;
+    if (line.extract) {
+        writers.add(&extract);
     }
-    card_stream in{input.file};
-    if (!reader_memory_available()) {
-        std::fprintf(err, "crdview: %s: %s\n", path, std::strerror(ENOMEM));
-        return EXIT_NOT_LISTED;
-    }
-    try {
-        card_walk walk = start_card_walk(in);
-        if (walk.header.result == CARD_FILE_BAD_SIGNATURE) {
-            std::fprintf(err, "crdview: %s: not a card file\n", path);
-            return EXIT_NOT_LISTED;
+    writers.add(line.output == FORMAT_JSON  ? static_cast<card_writer*>(&json)
+                : line.output == FORMAT_CSV ? static_cast<card_writer*>(&csv)
+                                            : static_cast<card_writer*>(&listing));
+    walk_options options;
+    options.err = err;
+    options.report_failures = true;
+    options.filter = setup.filtered ? &setup.filter : nullptr;
+    int status = EXIT_LISTED;
+    bool stopped = false;
+    for_each_file(line, [&](const char* path) {
+        if (stopped) {
+            return;  // nothing more can be written
         }
-        if (walk.header.result == CARD_FILE_OK) {
-            if (format == FORMAT_JSON) {
-                write_json(in, walk, path, encoding, out, extract);
-            } else {
-                write_csv(in, walk, encoding, out, extract);
-            }
+        options.encoding = encoding_for_file(line, path);
+        const walk_result result = walk_card_file(path, writers, options);
+        stopped = result.stopped;
+        if (result.result != CARD_FILE_OK || result.stopped ||
+            (line.strict && result.problems > 0)) {
+            status = EXIT_NOT_LISTED;
         }
-    } catch (const std::bad_alloc&) {
-        // The writers' memory is bounded; should even that be refused, stop here.
-        in.read_failed = true;
-        in.read_error = ENOMEM;
+    });
+    for (card_writer* writer : writers) {
+        writer->finish();
     }
-    if (in.read_failed) {
-        std::fprintf(err, "crdview: %s: %s\n", path, error_text(in.read_error));
-        return EXIT_NOT_LISTED;
-    }
-    return extract && extract->failed ? EXIT_NOT_LISTED : EXIT_LISTED;
-}
-
-int run_format(output_format format, const char* path, int encoding, std::FILE* out, std::FILE* err,
-               extract_state* extract) {
-    const int status = format == FORMAT_LISTING
-                           ? run_listing(path, encoding, out, extract)
-                           : run_export(format, path, encoding, out, err, extract);
-    if (extract) {
-        if (extract->failed) {
-            std::fprintf(err, "crdview: %s\n", extract->error.c_str());
+    if (line.extract) {
+        if (extract.failed) {
+            std::fprintf(err, "crdview: %s\n", extract.error.c_str());
+            status = EXIT_NOT_LISTED;
         } else {
-            std::fprintf(err, "crdview: wrote %d file%s to %s\n", extract->files_written,
-                         extract->files_written == 1 ? "" : "s", extract->dir.c_str());
+            std::fprintf(err, "crdview: wrote %d file%s to %s", extract.files_written,
+                         extract.files_written == 1 ? "" : "s", extract.dir.c_str());
+            if (extract.files_skipped > 0) {
+                std::fprintf(err, " (%d skipped: %s)", extract.files_skipped,
+                             extract.files_skipped == 1 ? "it exists" : "they exist");
+                status = EXIT_NOT_LISTED;
+            }
+            std::fputs("\n", err);
         }
     }
     return status;
@@ -214,7 +354,7 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out) {
 }
 
 int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    const command_line line = parse(argc, argv);
+    command_line line = parse(argc, argv);
     if (line.help) {
         print_help(line.program, out);
         return EXIT_LISTED;
@@ -227,66 +367,81 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
         std::fprintf(err, "crdview: %s needs a value\n", line.missing_value);
         return EXIT_USAGE;
     }
-    output_format format = FORMAT_LISTING;
     if (line.format) {
         const std::string_view name = line.format;
         if (name == "json") {
-            format = FORMAT_JSON;
+            line.output = FORMAT_JSON;
         } else if (name == "csv") {
-            format = FORMAT_CSV;
+            line.output = FORMAT_CSV;
         } else if (name != "listing") {
             std::fprintf(err, "crdview: unknown format \"%s\" (accepted: %s)\n", line.format,
                          FORMAT_NAMES);
             return EXIT_USAGE;
         }
     }
-    if (line.extract && !writable_directory(line.extract)) {
-        std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
-        return EXIT_USAGE;
-    }
-    const std::size_t words = line.word_count;
-    if (words != 1 && words != 3) {
+    if (line.not_option) {
+        std::fprintf(err, "crdview: \"%s\" is not an option\n", line.not_option);
         print_help(line.program, out);
         return EXIT_USAGE;
     }
-    if (words == 3 && line.encoding) {
-        std::fprintf(err, "crdview: --encoding and \"%s %s\" both name an encoding\n",
-                     line.words[0], line.words[1]);
+    if (line.encoding_again) {
+        if (line.encoding) {
+            std::fprintf(err, "crdview: --encoding and \"-e %s\" both name an encoding\n",
+                         line.encoding_again);
+        } else {
+            std::fprintf(err, "crdview: \"-e %s\" and \"-e %s\" both name an encoding\n",
+                         line.short_encoding, line.encoding_again);
+        }
         return EXIT_USAGE;
     }
-    const char* path = line.words[words - 1];
-    // The encoding asked for: -e NAME, or --encoding NAME.
-    const char* asked = line.encoding;
-    if (words == 3) {
-        if (std::strcmp(line.words[0], "-e") == 0) {
-            asked = line.words[1];
-        } else if (format == FORMAT_LISTING) {
-            std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
-                         line.words[0]);
-        } else {
-            std::fprintf(err, "crdview: \"%s\" is not an option\n", line.words[0]);
+    if (line.file_count == 0) {
+        print_help(line.program, out);
+        return EXIT_USAGE;
+    }
+    if (line.classic_option) {
+        if (line.encoding) {
+            std::fprintf(err, "crdview: --encoding and \"%s\" both name an encoding\n",
+                         line.classic_option);
             return EXIT_USAGE;
         }
-    }
-    int encoding = asked ? encoding_by_name(asked) : ENCODING_NONE;
-    if (asked && encoding == ENCODING_NONE) {
-        if (format != FORMAT_LISTING) {
-            std::fprintf(err, "crdview: unknown encoding \"%s\" (known: %s)\n", asked,
-                         KNOWN_ENCODING_NAMES);
+        if (line.output != FORMAT_LISTING) {
+            std::fprintf(err, "crdview: \"%s\" is not an option\n", line.classic_option);
             return EXIT_USAGE;
         }
-        std::fprintf(err,
-                     "crdview: unknown encoding \"%s\"; the texts are shown as stored (known: "
-                     "%s)\n",
-                     asked, KNOWN_ENCODING_NAMES);
+        std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
+                     line.classic_option);
     }
-    // The new formats are always UTF-8: Windows-1252, the commonest, unless asked.
-    if (format != FORMAT_LISTING && !asked) {
-        encoding = ENCODING_WINDOWS_1252;
+    if (line.short_encoding && line.encoding) {
+        std::fprintf(err, "crdview: --encoding and \"-e %s\" both name an encoding\n",
+                     line.short_encoding);
+        return EXIT_USAGE;
     }
-    if (!line.extract) {
-        return run_format(format, path, encoding, out, err, nullptr);
+    if (!check_encoding(line, err)) {
+        return EXIT_USAGE;
     }
-    extract_state extract{line.extract};
-    return run_format(format, path, encoding, out, err, &extract);
+    run_setup setup;
+    if (line.cards) {
+        if (!parse_card_list(line.cards, setup.filter.numbers)) {
+            std::fprintf(err,
+                         "crdview: --card=%s: not a list of card numbers (such as 3, 3,7 or "
+                         "10-20)\n",
+                         line.cards);
+            return EXIT_USAGE;
+        }
+        setup.filtered = true;
+    }
+    if (line.find) {
+        fold_case(line.find, setup.filter.find);
+        setup.filter.by_text = true;
+        setup.filtered = true;
+    }
+    if (line.overwrite && !line.extract) {
+        std::fprintf(err, "crdview: --overwrite goes with --extract\n");
+        return EXIT_USAGE;
+    }
+    if (line.extract && !make_writable_directory(line.extract)) {
+        std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
+        return EXIT_USAGE;
+    }
+    return run_files(line, setup, out, err);
 }

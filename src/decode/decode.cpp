@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "single_byte.h"
 
@@ -90,11 +91,6 @@ char* double_byte_to_utf8_at(const double_byte_page& page, std::string_view text
     return dest;
 }
 
-std::string_view up_to_nul(std::string_view text) {
-    const std::string_view::size_type end = text.find('\0');
-    return end == std::string_view::npos ? text : text.substr(0, end);
-}
-
 }  // namespace
 
 const code_page* code_page_of(int encoding) {
@@ -115,46 +111,96 @@ int encoding_by_name(std::string_view name) {
     return ENCODING_NONE;
 }
 
+int encoding_by_any_name(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    std::string_view number = lower;
+    for (const std::string_view prefix : {std::string_view("windows-"), std::string_view("cp")}) {
+        if (number.substr(0, prefix.size()) == prefix) {
+            number.remove_prefix(prefix.size());
+            break;
+        }
+    }
+    for (const code_page& page : CODE_PAGES) {
+        // Every name is "Windows-" and the page's number.
+        if (number == std::string_view(page.name).substr(8)) {
+            return page.encoding;
+        }
+    }
+    return ENCODING_NONE;
+}
+
 const char* encoding_name(int encoding) {
     const code_page* page = code_page_of(encoding);
     return page ? page->name : nullptr;
 }
 
-char* to_utf8_at(const code_page& page, std::string_view text, char* dest) {
-    if (page.upper) {
-        return single_byte_to_utf8_at(*page.upper, text, dest);
+char* decode_text(const code_page* page, std::string_view text, char* dest) {
+    if (!page) {
+        std::memcpy(dest, text.data(), text.size());
+        return dest + text.size();
     }
-    return double_byte_to_utf8_at(page.double_byte, text, dest);
-}
-
-char* to_utf8_at(int encoding, std::string_view text, char* dest) {
-    if (const code_page* page = code_page_of(encoding)) {
-        return to_utf8_at(*page, text, dest);
+    if (page->upper) {
+        return single_byte_to_utf8_at(*page->upper, text, dest);
     }
-    std::memcpy(dest, text.data(), text.size());
-    return dest + text.size();
+    return double_byte_to_utf8_at(page->double_byte, text, dest);
 }
 
-void to_utf8(int encoding, std::string_view text, std::string& converted) {
-    text = up_to_nul(text);
-    converted.resize(utf8_room(text.size()));
-    char* const start = converted.data();
-    const char* const end = to_utf8_at(encoding, text, start);
-    converted.resize(static_cast<std::string::size_type>(end - start));
-}
+namespace {
 
-void cp1251_to_utf8(std::string_view text, std::string& converted) {
-    to_utf8(ENCODING_WINDOWS_1251, text, converted);
-}
-
-char* cp1251_to_utf8_at(std::string_view text, char* dest) {
-    return to_utf8_at(ENCODING_WINDOWS_1251, text, dest);
-}
-
-std::string_view decode_text(std::string_view text, int encoding, std::string& converted) {
-    if (!code_page_of(encoding)) {
-        return text;
+char16_t fold_character(char16_t cp) {
+    std::size_t low = 0;
+    std::size_t high = std::size(CASE_FOLD);
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (CASE_FOLD[middle][0] < cp) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
-    to_utf8(encoding, text, converted);
-    return converted;
+    return low < std::size(CASE_FOLD) && CASE_FOLD[low][0] == cp ? CASE_FOLD[low][1] : cp;
+}
+
+bool continuation(const unsigned char* p, const unsigned char* end) {
+    return p < end && (*p & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+void fold_case(std::string_view text, std::string& folded) {
+    folded.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    char utf8[3];
+    while (p != end) {
+        const unsigned c = *p;
+        char16_t cp = 0;
+        std::size_t size = 1;
+        if (c < 0x80) {
+            folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            ++p;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF && continuation(p + 1, end)) {
+            cp = static_cast<char16_t>(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            size = 2;
+        } else if (c >= 0xE0 && c <= 0xEF && continuation(p + 1, end) && continuation(p + 2, end)) {
+            cp = static_cast<char16_t>(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            size = cp >= 0x800 ? 3 : 0;
+        } else {
+            size = 0;
+        }
+        if (size == 0) {
+            folded += static_cast<char>(*p++);  // not UTF-8: as it is
+            continue;
+        }
+        p += size;
+        const char* folded_end = put_utf8(fold_character(cp), utf8);
+        folded.append(utf8, static_cast<std::size_t>(folded_end - utf8));
+    }
 }

@@ -39,6 +39,11 @@ constexpr const char* KNOWN_ENCODING_NAMES =
 // case-sensitively; ENCODING_NONE when no encoding has that name.
 [[nodiscard]] int encoding_by_name(std::string_view name);
 
+// The encoding called `name` in any case or by one of its aliases: for
+// Windows-1251, "windows-1251", "CP1251", "cp1251" and "1251" (and
+// "Windows-1251"); ENCODING_NONE when none is.
+[[nodiscard]] int encoding_by_any_name(std::string_view name);
+
 // The name of `encoding` ("Windows-1252"); nullptr for ENCODING_NONE and for
 // values that name no encoding.
 [[nodiscard]] const char* encoding_name(int encoding);
@@ -57,31 +62,24 @@ constexpr std::size_t utf8_room(std::size_t size) {
     return 3 * size + 8;
 }
 
-// Writes the UTF-8 form of every byte of `text`, read in `encoding`, at
-// `dest`, which has room for utf8_room(text.size()) bytes; returns the end of
-// what was written. The caller ends the text at its first NUL (a NUL byte
-// would be written as one); no NUL is added. In a double-byte code page, a
-// lead byte and the byte after it are one character when the page assigns
-// that pair; otherwise the lead byte alone is written as '*' and the byte
-// after it is read afresh. ENCODING_NONE and unknown values copy the text.
-[[nodiscard]] char* to_utf8_at(int encoding, std::string_view text, char* dest);
-[[nodiscard]] char* to_utf8_at(const code_page& page, std::string_view text, char* dest);
-
-// Converts `text` from `encoding` to UTF-8, replacing what `converted` held.
-// The whole text is converted, however long; a NUL byte in `text` ends the
-// conversion, as it ends a stored text.
-void to_utf8(int encoding, std::string_view text, std::string& converted);
-
-// The same for Windows-1251.
-void cp1251_to_utf8(std::string_view text, std::string& converted);
-constexpr std::size_t cp1251_utf8_room(std::size_t size) {
-    return utf8_room(size);
+// Room that decode_text needs at its destination for a text of `size` bytes.
+constexpr std::size_t decoded_room(const code_page* page, std::size_t size) {
+    return page ? utf8_room(size) : size;
 }
-[[nodiscard]] char* cp1251_to_utf8_at(std::string_view text, char* dest);
 
-// Returns the text to print for `text`: for a code page, the conversion, held
-// in the caller's `converted`; for ENCODING_NONE and any value that names no
-// encoding the very `text` passed in (same data pointer and length), and
-// `converted` is left alone.
-[[nodiscard]] std::string_view decode_text(std::string_view text, int encoding,
-                                           std::string& converted);
+// The writers' way into the code pages: writes `text` as `page` shows it at
+// `dest`, which has room for decoded_room(page, text.size()) bytes, and
+// returns the end of what was written. A nullptr page copies the text as
+// stored; a code page converts every byte to UTF-8 (a NUL byte is written as
+// one: the reader ends texts at their first NUL). In a double-byte code
+// page, a lead byte and the byte after it are one character when the page
+// assigns that pair; otherwise the lead byte alone is written as '*' and the
+// byte after it is read afresh.
+[[nodiscard]] char* decode_text(const code_page* page, std::string_view text, char* dest);
+
+// Writes `text`, UTF-8, to `folded` (replacing what it held) with the case of
+// every letter of the supported code pages folded (A to a, and the Latin,
+// Greek, Cyrillic and full-width letters likewise; both Greek small sigmas to
+// one), so that two texts that differ only in case fold alike. Bytes that are
+// not UTF-8 are copied as they are.
+void fold_case(std::string_view text, std::string& folded);

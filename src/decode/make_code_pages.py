@@ -15,6 +15,11 @@ the pair table plus 1 when it is a lead byte, else 0; and the pair table, one
 row a lead byte, one entry a trail byte from TRAIL_FIRST to TRAIL_LAST (0 where
 the page assigns no character to the pair).
 
+The case fold table: every character that some page holds and that Python's
+str.casefold() maps to one other character, with that character, in order of
+code point (sorted for a binary search). Characters that fold to more than one
+(German sharp s, dotted capital I) are left as they are.
+
 Usage: make_code_pages.py
 """
 
@@ -82,6 +87,35 @@ def double_byte(number):
     ])
 
 
+def characters(number):
+    """Every character that code page `number` assigns to a byte or a pair."""
+    codec = "cp%d" % number
+    found = set()
+    for lead in range(0x80, 0x100):
+        found.add(char_of(bytes([lead]), codec))
+        if number in DOUBLE_BYTE:
+            for trail in range(TRAIL_FIRST, TRAIL_LAST + 1):
+                found.add(char_of(bytes([lead, trail]), codec))
+    return found - {None}
+
+
+def case_fold():
+    every = set(range(1, 0x80))
+    for number in SINGLE_BYTE + DOUBLE_BYTE:
+        every |= characters(number)
+    pairs = []
+    for cp in sorted(every):
+        folded = chr(cp).casefold()
+        if len(folded) == 1 and folded != chr(cp):
+            assert ord(folded) <= 0xFFFF
+            pairs.append((cp, ord(folded)))
+    lines = ["constexpr char16_t CASE_FOLD[%d][2] = {" % len(pairs)]
+    for i in range(0, len(pairs), 5):
+        lines.append("    " + " ".join("{0x%04X, 0x%04X}," % pair for pair in pairs[i:i + 5]))
+    lines.append("};")
+    return "\n".join(lines)
+
+
 def main():
     parts = [
         "// Windows code page tables, written by make_code_pages.py from Python 3's",
@@ -96,6 +130,7 @@ def main():
         parts += ["", single_byte(number)]
     for number in DOUBLE_BYTE:
         parts += ["", double_byte(number)]
+    parts += ["", case_fold()]
     with open(OUT, "w", newline="\n") as f:
         f.write("\n".join(parts) + "\n")
 

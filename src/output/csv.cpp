@@ -1,11 +1,10 @@
 #include "csv.h"
 
+#include <string>
 #include <string_view>
 
 #include "decode/decode.h"
-#include "extract.h"
-#include "output_block.h"
-#include "text_out.h"
+#include "json.h"
 #include "text_scan.h"
 
 namespace {
@@ -59,38 +58,47 @@ void put_field(output_block& block, std::string_view text) {
 
 }  // namespace
 
-void write_csv(card_stream& in, card_walk& walk, int encoding, std::FILE* out,
-               extract_state* extract) {
-    output_block block{out};
-    utf8_scratch scratch{code_page_of(encoding)};
-    put_bytes(block, extract ? "number,title,text,files\r\n" : "number,title,text\r\n");
-    card_record card;
-    while (next_card(in, walk, card)) {
-        if (extract && !extract_card(in, *extract, card)) {
-            break;  // a picture could not be written: stop here
-        }
-        output_done(block, put_decimal(card.number, output_room(block, 20)));
+void csv_writer::begin(const file_start& file) {
+    if (file.result != CARD_FILE_OK) {
+        return;
+    }
+    scratch.page = code_page_of(file.encoding);
+    if (several) {
+        path = valid_utf8(file.path);
+    }
+    if (!header_written) {
+        put_bytes(block, several ? "file," : "");
+        put_bytes(block, files_column ? "number,title,text,files\r\n" : "number,title,text\r\n");
+        header_written = true;
+    }
+}
+
+bool csv_writer::card(const card_record& card, card_context& context) {
+    if (several) {
+        put_field(block, path);
         put_bytes(block, ",");
-        put_field(block, scratch.decode(card.title));
+    }
+    output_done(block, put_decimal(card.number, output_room(block, DECIMAL_ROOM)));
+    put_bytes(block, ",");
+    put_field(block, scratch.decode(card.title));
+    put_bytes(block, ",");
+    if (card.body.has_text) {
+        put_field(block, scratch.decode(card.body.text));
+    }
+    if (files_column) {
+        // Names made of ASCII letters, digits, '-' and '.': never quoted.
         put_bytes(block, ",");
-        if (card.body.has_text) {
-            put_field(block, scratch.decode(card.body.text));
-        }
-        if (extract) {
-            // Names made of ASCII letters, digits, '-' and '.': never quoted.
-            put_bytes(block, ",");
-            const char* separator = "";
-            for (const std::string& name : extract->card_files) {
-                put_bytes(block, separator);
-                put_bytes(block, name);
-                separator = " ";
-            }
-        }
-        put_bytes(block, "\r\n");
-        if (std::ferror(out)) {
-            break;  // nothing more can be written
+        const char* separator = "";
+        for (const std::string& name : context.files) {
+            put_bytes(block, separator);
+            put_bytes(block, name);
+            separator = " ";
         }
     }
+    put_bytes(block, "\r\n");
+    return !std::ferror(block.out);  // nothing more can be written
+}
+
+void csv_writer::end(const file_end&) {
     flush_output(block);
-    give_file_position(in);
 }

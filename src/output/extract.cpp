@@ -9,9 +9,15 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
+
+#include "cardfile/fixed.h"
+#include "cardfile/format.h"
 
 #ifdef _WIN32
+#include <direct.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -26,30 +32,15 @@ constexpr std::size_t BMP_CORE_HEADER_SIZE = 12;  // the older, smaller info hea
 constexpr std::uint32_t BMP_BITFIELDS = 3;
 constexpr std::int32_t PIXELS_PER_METRE = 2835;  // 72 dpi
 
-void put_u16(unsigned char* p, std::uint32_t value) {
-    p[0] = static_cast<unsigned char>(value);
-    p[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void put_u32(unsigned char* p, std::uint32_t value) {
-    put_u16(p, value);
-    put_u16(p + 2, value >> 16);
-}
-
-std::uint32_t get_u32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::array<unsigned char, BMP_FILE_HEADER_SIZE> bmp_file_header(std::uint32_t file_size,
                                                                 std::uint32_t rows_at) {
     std::array<unsigned char, BMP_FILE_HEADER_SIZE> header{'B', 'M'};
-    put_u32(header.data() + 2, file_size);
-    put_u32(header.data() + 10, rows_at);
+    encode_u32(header.data() + 2, file_size);
+    encode_u32(header.data() + 10, rows_at);
     return header;
 }
 
-// A file created new for writing: never one that exists already.
+// A file opened for writing one picture or object.
 struct new_file {
     std::FILE* file = nullptr;
     ~new_file() {
@@ -59,44 +50,125 @@ struct new_file {
     }
 };
 
-bool create_new(const std::string& path, new_file& out, std::string& error) {
+void close_descriptor(int fd) {
 #ifdef _WIN32
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0644);
+    _close(fd);
 #else
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    close(fd);
 #endif
+}
+
+// Why a file that exists is left as it is; nullptr when `overwrite` lets it
+// be replaced (a regular file, not a symbolic link).
+const char* left_as_it_is(const std::string& path, bool overwrite) {
+    if (!overwrite) {
+        return "exists, left as it is";
+    }
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return "not a regular file, left as it is";
+    }
+#else
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return S_ISLNK(info.st_mode) ? "a symbolic link, left as it is"
+                                     : "not a regular file, left as it is";
+    }
+#endif
+    return nullptr;
+}
+
+// Opens an existing regular file at `path` to replace what it holds; -1
+// (errno set) when it is no longer one.
+int open_to_replace(const std::string& path) {
+#ifdef _WIN32
+    return _open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
+#else
+    // Never through a symbolic link, never blocked by a FIFO put there meanwhile.
+    const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno) +
-                (errno == EEXIST ? " (crdview writes no file over another)" : "");
-        return false;
+        if (errno == ELOOP || errno == ENXIO) {
+            errno = EEXIST;  // a symbolic link or a FIFO now
+        }
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EEXIST;
+        return -1;
+    }
+    if (ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+#endif
+}
+
+enum open_outcome { FILE_OPENED, FILE_LEFT, FILE_FAILED };
+
+// Opens `path` for one picture or object: created new, or replaced when
+// `overwrite` allows; FILE_LEFT (with `why`) when it exists and is left as it is.
+open_outcome open_output(const std::string& path, bool overwrite, new_file& out, std::string& error,
+                         const char*& why) {
+#ifdef _WIN32
+    int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0644);
+#else
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+#endif
+    if (fd < 0 && errno == EEXIST) {
+        why = left_as_it_is(path, overwrite);
+        if (why) {
+            return FILE_LEFT;
+        }
+        fd = open_to_replace(path);
+        if (fd < 0 && errno == EEXIST) {
+            why = "not a regular file, left as it is";
+            return FILE_LEFT;
+        }
+    }
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return FILE_FAILED;
     }
     out.file = fdopen(fd, "wb");
     if (!out.file) {
         error = path + ": " + std::strerror(errno);
-#ifdef _WIN32
-        _close(fd);
-#else
-        close(fd);
-#endif
-        return false;
+        close_descriptor(fd);
+        return FILE_FAILED;
     }
-    return true;
+    return FILE_OPENED;
 }
 
-// Writes one file: `head`, then the bytes of `span` copied block by block,
-// then `tail` zero bytes.
-bool write_file(card_stream& in, extract_state& state, const std::string& name,
+// Writes one file: `head`, then the bytes of `span` copied block by block.
+// An existing file is left as it is (and named): the walk goes on.
+bool write_file(card_context& context, extract_writer& state, const std::string& name,
                 std::string_view head, file_span span) {
-    const std::string path = state.dir + "/" + name;
+    const std::string path =
+        state.dir + (state.dir.empty() || state.dir.back() == '/' ? "" : "/") + state.prefix + name;
     new_file out;
-    if (!create_new(path, out, state.error)) {
+    const char* why = nullptr;
+    switch (open_output(path, state.overwrite, out, state.error, why)) {
+    case FILE_OPENED:
+        break;
+    case FILE_LEFT:
+        std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(), why);
+        ++state.files_skipped;
+        return true;
+    case FILE_FAILED:
         state.failed = true;
         return false;
     }
     bool written = std::fwrite(head.data(), 1, head.size(), out.file) == head.size();
     while (written && span.size > 0) {
         std::size_t size = 0;
-        const unsigned char* block = read_span_block(in, span, size);
+        const unsigned char* block = read_data_block(context.data, span, size);
         if (!block) {
             state.error = path + ": the card file could not be read";
             state.failed = true;
@@ -110,8 +182,67 @@ bool write_file(card_stream& in, extract_state& state, const std::string& name,
         return false;
     }
     ++state.files_written;
-    state.card_files.push_back(name);
+    context.files.push_back(state.prefix + name);
     return true;
+}
+
+// The bytes of a span of the card file, a block at a time, kept apart from
+// the reader's window so that two spans can be compared.
+struct span_bytes {
+    card_stream& in;
+    file_span span;
+    std::vector<unsigned char> block{};
+    std::size_t at = 0;
+
+    // Makes sure some bytes are at `at`; false at the end or when the file
+    // does not hold them.
+    bool fill() {
+        if (at < block.size()) {
+            return true;
+        }
+        std::size_t size = 0;
+        const unsigned char* data = span.size > 0 ? read_data_block(in, span, size) : nullptr;
+        if (!data || size == 0) {
+            return false;
+        }
+        block.assign(data, data + size);
+        at = 0;
+        return true;
+    }
+};
+
+// Whether the bytes of `file` are `head` followed by the bytes of `rest`.
+bool same_bytes(card_stream& in, file_span file, std::string_view head, file_span rest) {
+    if (file.size != head.size() + std::uint64_t{rest.size}) {
+        return false;
+    }
+    span_bytes left{in, file};
+    span_bytes right{in, rest};
+    std::size_t matched = 0;
+    while (matched < head.size()) {
+        if (!left.fill()) {
+            return false;
+        }
+        const std::size_t size = std::min(head.size() - matched, left.block.size() - left.at);
+        if (std::memcmp(left.block.data() + left.at, head.data() + matched, size) != 0) {
+            return false;
+        }
+        left.at += size;
+        matched += size;
+    }
+    while (left.fill()) {
+        if (!right.fill()) {
+            return false;
+        }
+        const std::size_t size =
+            std::min(left.block.size() - left.at, right.block.size() - right.at);
+        if (std::memcmp(left.block.data() + left.at, right.block.data() + right.at, size) != 0) {
+            return false;
+        }
+        left.at += size;
+        right.at += size;
+    }
+    return !right.fill();
 }
 
 std::string card_name(int number, std::string_view rest) {
@@ -121,19 +252,19 @@ std::string card_name(int number, std::string_view rest) {
 // An "MGC" picture as a 1-bit BMP file: its rows bottom row first, each
 // padded to a multiple of 4 bytes; black then white in the colour table, so
 // that its bits keep their meaning.
-bool write_graphic(card_stream& in, extract_state& state, const card_record& card) {
+bool write_graphic(card_context& context, extract_writer& state, const card_record& card) {
     const graphic_info& graphic = card.body.graphic;
-    const std::uint32_t row_size = (graphic.width + 15u) / 16u * 2u;
-    if (graphic.width == 0 || graphic.height == 0 || graphic.length != row_size * graphic.height) {
-        return true;  // not a consistent picture
+    if (!graphic.consistent) {
+        return true;  // not a picture to draw
     }
     // The bits are at most 65535 bytes: one block of the data window.
-    file_span span{graphic.bits_at, graphic.length};
+    file_span span = graphic.bits;
     std::size_t size = 0;
-    const unsigned char* bits = read_span_block(in, span, size);
+    const unsigned char* bits = read_data_block(context.data, span, size);
     if (!bits || size != graphic.length) {
         return true;  // the file does not hold the whole picture
     }
+    const std::uint32_t row_size = graphic.row_size;
     const std::uint32_t stride = (graphic.width + 31u) / 32u * 4u;
     const std::uint32_t rows_at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE + 8;
     const std::uint32_t rows_size = stride * graphic.height;
@@ -142,22 +273,22 @@ bool write_graphic(card_stream& in, extract_state& state, const card_record& car
     const auto file_header = bmp_file_header(rows_at + rows_size, rows_at);
     std::memcpy(p, file_header.data(), file_header.size());
     unsigned char* info = p + BMP_FILE_HEADER_SIZE;
-    put_u32(info, BMP_INFO_HEADER_SIZE);
-    put_u32(info + 4, graphic.width);
-    put_u32(info + 8, graphic.height);
-    put_u16(info + 12, 1);  // planes
-    put_u16(info + 14, 1);  // bits per pixel
-    put_u32(info + 20, rows_size);
-    put_u32(info + 24, PIXELS_PER_METRE);
-    put_u32(info + 28, PIXELS_PER_METRE);
-    put_u32(info + 32, 2);  // colours used
+    encode_u32(info, BMP_INFO_HEADER_SIZE);
+    encode_u32(info + 4, graphic.width);
+    encode_u32(info + 8, graphic.height);
+    encode_u16(info + 12, 1);  // planes
+    encode_u16(info + 14, 1);  // bits per pixel
+    encode_u32(info + 20, rows_size);
+    encode_u32(info + 24, PIXELS_PER_METRE);
+    encode_u32(info + 28, PIXELS_PER_METRE);
+    encode_u32(info + 32, 2);  // colours used
     unsigned char* white = info + BMP_INFO_HEADER_SIZE + 4;
     std::memset(white, 0xFF, 3);
     for (std::uint32_t row = 0; row < graphic.height; ++row) {
         std::memcpy(p + rows_at + (graphic.height - 1 - row) * stride, bits + row * row_size,
                     row_size);
     }
-    return write_file(in, state, card_name(card.number, ".bmp"), bmp, {});
+    return write_file(context, state, card_name(card.number, ".bmp"), bmp, {});
 }
 
 // The size of a stored DIB's info header and colour table, from its first
@@ -166,17 +297,17 @@ std::uint32_t dib_rows_offset(const unsigned char* dib, std::size_t size) {
     if (size < 4) {
         return 0;
     }
-    const std::uint32_t header = get_u32(dib);
+    const std::uint32_t header = decode_u32(dib);
     if (header == BMP_CORE_HEADER_SIZE && size >= BMP_CORE_HEADER_SIZE) {
-        const unsigned bits = dib[10] | dib[11] << 8;
+        const unsigned bits = decode_u16(dib + 10);
         return header + (bits <= 8 ? 3u << bits : 0);
     }
     if (header < BMP_INFO_HEADER_SIZE || size < BMP_INFO_HEADER_SIZE) {
         return 0;
     }
-    const unsigned bits = dib[14] | dib[15] << 8;
-    const std::uint32_t compression = get_u32(dib + 16);
-    const std::uint64_t used = get_u32(dib + 32);
+    const unsigned bits = decode_u16(dib + 14);
+    const std::uint32_t compression = decode_u32(dib + 16);
+    const std::uint64_t used = decode_u32(dib + 32);
     std::uint64_t table = 4 * (used != 0 ? used : bits <= 8 ? 1u << bits : 0);
     if (compression == BMP_BITFIELDS && header == BMP_INFO_HEADER_SIZE) {
         table += 12;
@@ -187,20 +318,22 @@ std::uint32_t dib_rows_offset(const unsigned char* dib, std::size_t size) {
 
 // A presentation or static picture: a DIB as a BMP file (the file header
 // put in front of it), a metafile as stored; other formats are left out.
-bool write_picture(card_stream& in, extract_state& state, const card_record& card,
+// A preview that is byte for byte the object's own picture (a Paintbrush
+// picture with its DIB presentation) is not written again.
+bool write_picture(card_context& context, extract_writer& state, const card_record& card,
                    const object_picture& picture, bool preview) {
     const std::string_view stem = preview ? ".preview" : "";
-    if (picture.format == "METAFILEPICT") {
-        return write_file(in, state, card_name(card.number, std::string(stem) + ".wmf"), {},
+    if (picture.kind == PICTURE_METAFILE) {
+        return write_file(context, state, card_name(card.number, std::string(stem) + ".wmf"), {},
                           picture.data);
     }
-    if (picture.format != "DIB") {
+    if (picture.kind != PICTURE_DIB) {
         return true;
     }
     file_span first = picture.data;
     first.size = std::min<std::uint32_t>(first.size, 64);
     std::size_t size = 0;
-    const unsigned char* head = read_span_block(in, first, size);
+    const unsigned char* head = read_data_block(context.data, first, size);
     const std::uint32_t rows = head ? dib_rows_offset(head, picture.data.size) : 0;
     if (rows == 0 || picture.data.size > 0xFFFFFFFFu - BMP_FILE_HEADER_SIZE) {
         return true;  // not a DIB
@@ -208,7 +341,13 @@ bool write_picture(card_stream& in, extract_state& state, const card_record& car
     const auto header =
         bmp_file_header(static_cast<std::uint32_t>(BMP_FILE_HEADER_SIZE + picture.data.size),
                         static_cast<std::uint32_t>(BMP_FILE_HEADER_SIZE + rows));
-    return write_file(in, state, card_name(card.number, std::string(stem) + ".bmp"),
+    const object_info& object = card.body.object;
+    if (preview && object.native_is_bmp &&
+        same_bytes(context.data, object.native,
+                   {reinterpret_cast<const char*>(header.data()), header.size()}, picture.data)) {
+        return true;
+    }
+    return write_file(context, state, card_name(card.number, std::string(stem) + ".bmp"),
                       {reinterpret_cast<const char*>(header.data()), header.size()}, picture.data);
 }
 
@@ -223,44 +362,80 @@ std::string class_stem(const std::string& class_name) {
     return stem.empty() ? std::string() : "." + stem;
 }
 
-bool write_object(card_stream& in, extract_state& state, const card_record& card) {
-    const object_info& object = *card.body.object;
+bool write_object(card_context& context, extract_writer& state, const card_record& card) {
+    const object_info& object = card.body.object;
     bool native_written = false;
     if (object.has_native && object.native.size > 0) {
-        bool bmp = false;
-        if (object.class_name == "PBrush") {
-            file_span first{object.native.offset, 2};
-            std::size_t size = 0;
-            const unsigned char* magic = read_span_block(in, first, size);
-            bmp = magic && size == 2 && magic[0] == 'B' && magic[1] == 'M';
-        }
-        const std::string name =
-            card_name(card.number, bmp ? ".bmp" : class_stem(object.class_name) + ".bin");
-        if (!write_file(in, state, name, {}, object.native)) {
+        const std::string name = card_name(
+            card.number, object.native_is_bmp ? ".bmp" : class_stem(object.class_name) + ".bin");
+        if (!write_file(context, state, name, {}, object.native)) {
             return false;
         }
         native_written = true;
     }
     if (object.has_picture) {
-        return write_picture(in, state, card, object.picture, native_written);
+        return write_picture(context, state, card, object.picture, native_written);
     }
     return true;
 }
 
 }  // namespace
 
-bool extract_card(card_stream& in, extract_state& state, const card_record& card) {
-    state.card_files.clear();
-    if (state.failed) {
+void extract_writer::begin(const file_start& file) {
+    if (!several) {
+        return;
+    }
+    // The file's name without its directory and extension, in ASCII letters,
+    // digits, '-' and '_'.
+    std::string_view name = file.path;
+    const std::size_t slash = name.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        name.remove_prefix(slash + 1);
+    }
+    name = name.substr(0, name.rfind('.'));
+    prefix.clear();
+    for (const char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_') {
+            prefix += c;
+        }
+    }
+    if (std::string_view(file.path) == "-") {
+        prefix = "stdin";
+    }
+    prefix = (prefix.empty() ? std::string("file") : prefix) + "-";
+}
+
+bool extract_writer::card(const card_record& card, card_context& context) {
+    if (failed) {
         return false;
     }
     if (card.body.has_graphic) {
-        return write_graphic(in, state, card);
+        return write_graphic(context, *this, card);
     }
-    if (card.body.object && card.body.object->parsed) {
-        return write_object(in, state, card);
+    if (card.body.has_object && card.body.object.parsed) {
+        return write_object(context, *this, card);
     }
     return true;
+}
+
+bool make_writable_directory(const std::string& dir) {
+    // Each parent in turn, then the directory itself; those that exist stay.
+    for (std::size_t end = 1; end <= dir.size(); ++end) {
+        if (end != dir.size() && dir[end] != '/' && dir[end] != '\\') {
+            continue;
+        }
+        const std::string part = dir.substr(0, end);
+        if (part.back() == ':') {
+            continue;  // a drive ("C:")
+        }
+#ifdef _WIN32
+        (void)_mkdir(part.c_str());
+#else
+        (void)mkdir(part.c_str(), 0777);
+#endif
+    }
+    return writable_directory(dir);
 }
 
 bool writable_directory(const std::string& dir) {

@@ -2,28 +2,44 @@
 // to a file of its own in a directory, beside whatever the run lists.
 //
 // Files are named from the card's number and the object's class alone
-// (card-N.bmp, card-N.wmf, card-N.preview.bmp, card-N.CLASS.bin), are created
-// new (an existing file is never written over) and hold the file's bytes as
-// they are stored, or for an "MGC" picture a 1-bit BMP file made from it.
+// (card-N.bmp, card-N.wmf, card-N.preview.bmp, card-N.CLASS.bin; with several
+// card files, each name begins with the card file's name: contacts-card-N.bmp)
+// and hold the file's bytes as they are stored, or for an "MGC" picture a
+// 1-bit BMP file made from it. A file that exists already is left as it is
+// and named on standard error; with `overwrite`, an existing regular file is
+// replaced (never through a symbolic link, never anything else).
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cardfile/cardfile.h"
+#include "card_writer.h"
 
-struct extract_state {
-    std::string dir;                        // where the files go
-    int files_written = 0;                  // in all
-    std::vector<std::string> card_files{};  // the current card's
-    bool failed = false;                    // the run must stop: `error` says why
+struct extract_writer final : card_writer {
+    explicit extract_writer(std::string dir) : dir(std::move(dir)) {}
+    // With `several`, takes the card file's name for the names of its files.
+    void begin(const file_start& file) override;
+    // Writes the card's picture or object and names the files it wrote in
+    // context.files; false (failed) when a file could not be created or
+    // written: nothing more is to be extracted then.
+    bool card(const card_record& card, card_context& context) override;
+    void end(const file_end&) override {}
+
+    std::string dir;          // where the files go
+    bool overwrite = false;   // replace existing regular files
+    bool several = false;     // the run names several card files
+    std::FILE* err = stderr;  // where files left as they are get named
+    std::string prefix{};     // what the names of this card file's files begin with
+    int files_written = 0;    // in all
+    int files_skipped = 0;    // in all: they exist
+    bool failed = false;      // the run must stop: `error` says why
     std::string error{};
 };
 
-// Writes the picture or object of `card` into state.dir; state.card_files
-// names what it wrote. Returns false (state.failed) when a file could not be
-// created or written; nothing more is to be extracted then.
-bool extract_card(card_stream& in, extract_state& state, const card_record& card);
+// Makes `dir` and its missing parents, as mkdir -p does, and tells whether it
+// is then a directory that crdview may create files in.
+[[nodiscard]] bool make_writable_directory(const std::string& dir);
 
 // Whether `dir` is an existing directory that crdview may create files in.
 [[nodiscard]] bool writable_directory(const std::string& dir);

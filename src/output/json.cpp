@@ -1,12 +1,12 @@
 #include "json.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "cardfile/format.h"
 #include "decode/decode.h"
-#include "extract.h"
-#include "output_block.h"
-#include "text_out.h"
 #include "text_scan.h"
 
 namespace {
@@ -73,45 +73,12 @@ void put_string(output_block& block, std::string_view text) {
     output_done(block, at);
 }
 
-// The path as given, which the system may hold in any bytes: what is not
-// UTF-8 becomes U+FFFD, so that the document stays UTF-8.
-std::string valid_utf8(std::string_view bytes) {
-    std::string valid;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t size = c < 0x80                 ? 1
-                           : c >= 0xC2 && c <= 0xDF ? 2
-                           : c >= 0xE0 && c <= 0xEF ? 3
-                           : c >= 0xF0 && c <= 0xF4 ? 4
-                                                    : 0;
-        for (std::size_t k = 1; k < size; ++k) {
-            const unsigned next =
-                i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0;
-            // The second byte's range rules out overlong forms, surrogates and
-            // code points beyond U+10FFFF.
-            const unsigned low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-            const unsigned high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-            if (next < low || next > high) {
-                size = 0;
-            }
-        }
-        if (size == 0) {
-            valid += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            valid.append(bytes.substr(i, size));
-            i += size;
-        }
-    }
-    return valid;
-}
-
 void put_literal(output_block& block, std::string_view text) {
     put_bytes(block, text);
 }
 
 void put_number(output_block& block, std::int64_t value) {
-    output_done(block, put_decimal(value, output_room(block, 20)));
+    output_done(block, put_decimal(value, output_room(block, DECIMAL_ROOM)));
 }
 
 // What the walk over an object that parses found.
@@ -143,82 +110,144 @@ void put_object(output_block& block, utf8_scratch& scratch, const object_info& o
     }
 }
 
+// A list of ASCII strings: ["a", "b"].
+void put_list(output_block& block, const std::vector<std::string>& items) {
+    put_literal(block, "[");
+    const char* separator = "";
+    for (const std::string& item : items) {
+        put_literal(block, separator);
+        put_string(block, item);
+        separator = ", ";
+    }
+    put_literal(block, "]");
+}
+
 void put_card(output_block& block, utf8_scratch& scratch, const card_record& card,
-              const extract_state* extract) {
+              const std::vector<std::string>& files) {
+    const card_body& body = card.body;
     put_literal(block, "{\"number\": ");
     put_number(block, card.number);
     put_literal(block, ", \"title\": ");
     put_string(block, scratch.decode(card.title));
     put_literal(block, ", \"text\": ");
-    if (card.body.has_text) {
-        put_string(block, scratch.decode(card.body.text));
+    if (body.has_text) {
+        put_string(block, scratch.decode(body.text));
     } else {
         put_literal(block, "null");
     }
-    if (card.body.has_graphic) {
+    if (body.has_graphic) {
         put_literal(block, ", \"graphic\": {\"length\": ");
-        put_number(block, card.body.graphic.length);
+        put_number(block, body.graphic.length);
         put_literal(block, ", \"width\": ");
-        put_number(block, card.body.graphic.width);
+        put_number(block, body.graphic.width);
         put_literal(block, ", \"height\": ");
-        put_number(block, card.body.graphic.height);
+        put_number(block, body.graphic.height);
+        put_literal(block, ", \"x\": ");
+        put_number(block, body.graphic.x);
+        put_literal(block, ", \"y\": ");
+        put_number(block, body.graphic.y);
         put_literal(block, "}");
     }
-    if (card.body.object) {
+    if (body.has_object) {
         put_literal(block, ", \"object\": {\"uid\": ");
-        put_number(block, card.body.object->uid);
+        put_number(block, body.object.uid);
         put_literal(block, ", \"format_id\": ");
-        put_number(block, card.body.object->format_id);
+        put_number(block, body.object.format_id);
         put_literal(block, ", \"class_name_length\": ");
-        put_number(block, card.body.object->class_name_length);
-        if (card.body.object->parsed) {
-            put_object(block, scratch, *card.body.object);
+        put_number(block, body.object.class_name_length);
+        if (body.object.parsed) {
+            put_object(block, scratch, body.object);
         }
         put_literal(block, "}");
     }
-    if (extract && !extract->card_files.empty()) {
-        // Names made of ASCII letters, digits, '-' and '.': nothing to escape.
-        const char* separator = ", \"files\": [\"";
-        for (const std::string& name : extract->card_files) {
-            put_literal(block, separator);
-            put_literal(block, name);
-            separator = "\", \"";
-        }
-        put_literal(block, "\"]");
+    if (!files.empty()) {
+        put_literal(block, ", \"files\": ");
+        put_list(block, files);
+    }
+    if (!body.problem.empty()) {
+        put_literal(block, ", \"problems\": [");
+        put_string(block, body.problem);
+        put_literal(block, "]");
     }
     put_literal(block, "}");
 }
 
 }  // namespace
 
-void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out,
-                extract_state* extract) {
-    output_block block{out};
-    utf8_scratch scratch{code_page_of(encoding)};
-    const char* name = encoding_name(encoding);
+std::string valid_utf8(std::string_view bytes) {
+    std::string valid;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        std::size_t size = c < 0x80                 ? 1
+                           : c >= 0xC2 && c <= 0xDF ? 2
+                           : c >= 0xE0 && c <= 0xEF ? 3
+                           : c >= 0xF0 && c <= 0xF4 ? 4
+                                                    : 0;
+        for (std::size_t k = 1; k < size; ++k) {
+            const unsigned next =
+                i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0;
+            // The second byte's range rules out overlong forms, surrogates and
+            // code points beyond U+10FFFF.
+            const unsigned low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+            const unsigned high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+            if (next < low || next > high) {
+                size = 0;
+            }
+        }
+        if (size == 0) {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            valid.append(bytes.substr(i, size));
+            i += size;
+        }
+    }
+    return valid;
+}
+
+void json_writer::begin(const file_start& file) {
+    open = file.result == CARD_FILE_OK;
+    if (!open) {
+        return;
+    }
+    if (several) {
+        put_literal(block, documents == 0 ? "[\n" : ",\n");
+    }
+    ++documents;
+    scratch.page = code_page_of(file.encoding);
+    const char* name = encoding_name(file.encoding);
     put_literal(block, "{\"file\": ");
-    put_string(block, valid_utf8(path));
+    put_string(block, valid_utf8(file.path));
     put_literal(block, ", \"variant\": ");
-    put_literal(block, walk.header.variant == VARIANT_RRG ? "\"RRG\"" : "\"MGC\"");
+    put_literal(block, file.header.variant == VARIANT_RRG ? "\"RRG\"" : "\"MGC\"");
     put_literal(block, ", \"encoding\": ");
     put_string(block, name ? name : "");
     put_literal(block, ", \"count\": ");
-    put_number(block, walk.header.count);
+    put_number(block, file.header.count);
     put_literal(block, ",\n \"cards\": [");
-    card_record card;
-    const char* separator = "\n  ";
-    while (next_card(in, walk, card)) {
-        if (extract && !extract_card(in, *extract, card)) {
-            break;  // a picture could not be written: stop here
-        }
-        put_literal(block, separator);
-        separator = ",\n  ";
-        put_card(block, scratch, card, extract);
-        if (std::ferror(out)) {
-            break;  // nothing more can be written
-        }
+    separator = "\n  ";
+}
+
+bool json_writer::card(const card_record& card, card_context& context) {
+    put_literal(block, separator);
+    separator = ",\n  ";
+    put_card(block, scratch, card, context.files);
+    return !std::ferror(block.out);  // nothing more can be written
+}
+
+void json_writer::end(const file_end& outcome) {
+    if (open) {
+        put_literal(block, "\n ],\n \"problems\": ");
+        put_list(block, outcome.file_problems);
+        put_literal(block, several ? "}" : "}\n");
+        open = false;
     }
-    put_literal(block, "\n ]}\n");
     flush_output(block);
-    give_file_position(in);
+}
+
+void json_writer::finish() {
+    if (several) {
+        put_literal(block, documents == 0 ? "[]\n" : "\n]\n");
+        flush_output(block);
+    }
 }

@@ -1,18 +1,34 @@
-// JSON: one UTF-8 document (RFC 8259) of the card file, written as the cards
-// are read, one card a line.
+// JSON: one UTF-8 document (RFC 8259) of a card file, written as the cards
+// are read, one card a line: "file", "variant", "encoding", "count", then
+// "cards", then the file's own "problems". Only a card file gets a document:
+// a file that cannot be read or is not a card file writes nothing. With
+// several files, one array of their documents.
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
-#include "cardfile/cardfile.h"
+#include "card_writer.h"
+#include "output_block.h"
+#include "text_out.h"
 
-// Writes the document of the cards of `walk`, whose header was read without
-// failure, to `out`: "file" (`path`), "variant", "encoding", "count", then
-// "cards". Texts are decoded from `encoding`, a code page. A read that fails
-// on the way (in.read_failed) ends the cards; the document is still closed.
-// With `extract`, each card's picture or object is written out first, and a
-// card that wrote some names them in "files"; where that fails
-// (extract->failed) the cards end too.
-struct extract_state;
-void write_json(card_stream& in, card_walk& walk, const char* path, int encoding, std::FILE* out,
-                extract_state* extract = nullptr);
+struct json_writer final : card_writer {
+    // `several`: the run names several files; their documents form an array.
+    explicit json_writer(std::FILE* out, bool several = false) : block{out}, several(several) {}
+    void begin(const file_start& file) override;
+    bool card(const card_record& card, card_context& context) override;
+    void end(const file_end& outcome) override;
+    void finish() override;
+
+    output_block block;
+    bool several;
+    int documents = 0;  // begun so far
+    utf8_scratch scratch{nullptr};
+    bool open = false;  // a document was begun
+    const char* separator = "";
+};
+
+// The path as given, which the system may hold in any bytes, made UTF-8:
+// what is not UTF-8 becomes U+FFFD.
+[[nodiscard]] std::string valid_utf8(std::string_view bytes);

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <string_view>
 
+#include "card_walk.h"
 #include "decode/decode.h"
-#include "extract.h"
-#include "output_block.h"
+#include "text_out.h"
+#include "text_scan.h"
 
 namespace {
 
@@ -21,152 +21,156 @@ int heading_indent(int number) {
 void put_text(output_block& block, const code_page* page, std::string_view text) {
     char* at = output_room(block, 2 + decoded_room(page, text.size()));
     *at++ = '\n';
-    at = put_decoded(page, text, at);
+    at = decode_text(page, text, at);
+    *at++ = '\n';
+    output_done(block, at);
+}
+
+// The bytes a terminal takes as commands: the C0 controls and DEL.
+struct terminal_control {
+    static std::uint64_t word(std::uint64_t w) {
+        return has_byte_below(w, 0x20) | has_byte(w, 0x7F);
+    }
+    static bool byte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+        return _mm_or_si128(control, bytes_equal(v, 0x7F));
+    }
+#endif
+};
+
+// Rewrites the shown text [from, end) in caret notation at `from` (with room
+// for twice its size) and returns its new end. `scratch` holds it meanwhile.
+char* put_carets(char* from, char* end, std::vector<char>& scratch) {
+    scratch.assign(from, end);
+    const char* p = scratch.data();
+    const char* const stop = p + scratch.size();
+    char* at = from;
+    while (p != stop) {
+        copy_plain<terminal_control>(p, stop, at);
+        if (p == stop) {
+            break;
+        }
+        const auto c = static_cast<unsigned char>(*p++);
+        if (c == '\t' || c == '\n' || (c == '\r' && p != stop && *p == '\n')) {
+            *at++ = static_cast<char>(c);
+        } else {
+            *at++ = '^';
+            *at++ = c == 0x7F ? '?' : static_cast<char>(c + 0x40);
+        }
+    }
+    return at;
+}
+
+// Writes "\n", the text as the code page shows it with its control
+// characters in caret notation, and "\n".
+void put_text_for_terminal(output_block& block, const code_page* page, std::string_view text,
+                           std::vector<char>& scratch) {
+    // copy_plain may write 16 bytes past what it copies.
+    char* at = output_room(block, 2 + 2 * decoded_room(page, text.size()) + 16);
+    *at++ = '\n';
+    char* const shown = at;
+    at = decode_text(page, text, at);
+    if (find_special<terminal_control>(shown, at) != at) {
+        at = put_carets(shown, at, scratch);
+    }
     *at++ = '\n';
     output_done(block, at);
 }
 
 // The heading of card `number` and the rule under it: "\n", the indentation,
-// "Card " and the number, then "\n--------". Every piece is copied whole.
+// "Card " and the number, then "\n--------".
 void put_heading(output_block& block, int number) {
-    constexpr std::size_t MOST_DIGITS = 5;  // the number is at most 32767
-    char* at = output_room(block, 3 + 5 + MOST_DIGITS + 9);
-    // Two digits at a time.
-    static constexpr char PAIRS[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    char digits[16];
-    char* const digits_end = digits + MOST_DIGITS + 1;
-    char* first = digits_end;
-    unsigned rest = static_cast<unsigned>(number);
-    while (rest >= 10) {
-        first -= 2;
-        std::memcpy(first, PAIRS + 2 * (rest % 100), 2);
-        rest /= 100;
-    }
-    if (rest > 0 || first == digits_end) {
-        *--first = static_cast<char>('0' + rest);
-    }
+    char* at = output_room(block, 3 + 5 + DECIMAL_ROOM + 9);
     at[0] = '\n';
     at[1] = ' ';
     at[2] = ' ';
     at += 1 + heading_indent(number);
     std::memcpy(at, "Card ", 5);
-    at += 5;
-    std::memcpy(at, first, MOST_DIGITS);  // the digits, and what follows them in `digits`
-    at += digits_end - first;
+    at = put_decimal(number, at + 5);
     std::memcpy(at, "\n--------", 9);
     output_done(block, at + 9);
 }
 
-// The card's text; for an object card the notice that stands for the
-// object first, and the text only when the object parses.
-void put_body(output_block& block, const code_page* page, const card_body& body) {
-    if (body.object) {
-        std::array<char, 128> notice{};
-        const int size = std::snprintf(notice.data(), notice.size(),
-                                       "\n*** OLE object, not supported,\n    UID: %li, format ID: "
-                                       "%li, class name len: %li.\n",
-                                       static_cast<long>(body.object->uid),
-                                       static_cast<long>(body.object->format_id),
-                                       static_cast<long>(body.object->class_name_length));
-        if (size > 0) {
-            put_bytes(block,
-                      {notice.data(), std::min(static_cast<std::size_t>(size), notice.size() - 1)});
-        }
-    }
-    if (body.has_text) {
-        put_text(block, page, body.text);
+// For an object card, the notice that stands for the object (before its
+// text, which it has only when the object parses).
+void put_notice(output_block& block, const card_body& body) {
+    if (body.has_object) {
+        put_bytes(block, "\n*** OLE object, not supported,\n    UID: ");
+        output_done(block, put_decimal(body.object.uid, output_room(block, DECIMAL_ROOM)));
+        put_bytes(block, ", format ID: ");
+        output_done(block, put_decimal(body.object.format_id, output_room(block, DECIMAL_ROOM)));
+        put_bytes(block, ", class name len: ");
+        output_done(block,
+                    put_decimal(body.object.class_name_length, output_room(block, DECIMAL_ROOM)));
+        put_bytes(block, ".\n");
     }
 }
 
-void put_card(output_block& block, const code_page* page, const card_record& card) {
-    put_heading(block, card.number);
-    put_text(block, page, card.title);
-    put_body(block, page, card.body);
-}
-
-card_file_result list_stream(std::FILE* file, int encoding, std::FILE* out,
-                             extract_state* extract) {
-    card_stream in{file};
-    card_walk walk = start_card_walk(in);
-    const card_file_header& header = walk.header;
-    if (header.result == CARD_FILE_BAD_SIGNATURE) {
-        // Only the bytes the file supplied: a short file shows fewer than three.
-        std::fputs("\n\nThe signature is not supported: ", out);
-        std::fwrite(header.signature.data(), 1, header.signature.size(), out);
-        return CARD_FILE_BAD_SIGNATURE;
+const char* closing_message(card_file_result result) {
+    switch (result) {
+    case CARD_FILE_OK:
+        return "\n";
+    case CARD_FILE_BAD_SIGNATURE:
+        return "\nNot the Windows Card file.\n";
+    case CARD_FILE_OPEN_FAILED:
+        break;
     }
-    if (header.result != CARD_FILE_OK) {
-        return header.result;
-    }
-    std::fprintf(out, "\n\n%s card file, total cards: %i\n",
-                 header.variant == VARIANT_RRG ? "RRG" : "MGC", header.count);
-    output_block block{out};
-    const code_page* page = code_page_of(encoding);
-    card_record card;
-    while (next_card(in, walk, card)) {
-        if (extract && !extract_card(in, *extract, card)) {
-            break;  // a picture could not be written: stop here
-        }
-        put_card(block, page, card);
-        if (std::ferror(out)) {
-            break;  // nothing more can be written
-        }
-    }
-    flush_output(block);
-    give_file_position(in);  // behind the last entry read
-    return in.read_failed ? CARD_FILE_OPEN_FAILED : CARD_FILE_OK;
+    return "\nError reading file.\n";
 }
 
 }  // namespace
 
-void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
-                      std::int16_t index, std::FILE* out) {
-    take_file_position(in);
-    const card_entry entry = read_card_entry(in);
-    card_offsets[static_cast<std::size_t>(index)] = entry.body_offset;
-    if (entry.listed) {
-        output_block block{out};
-        put_heading(block, index + 1);
-        put_text(block, code_page_of(encoding), entry.title);
-        flush_output(block);
-    }
-    give_file_position(in);
-}
-
-void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
-                    std::FILE* out) {
-    take_file_position(in);
-    output_block block{out};
-    put_body(block, code_page_of(encoding), read_card_body_record(in, variant, body_offset));
+// The banner, the header line and the closing message are written straight
+// to the stream: they need no memory, so that even a run refused its memory
+// says what it could not do.
+void listing_writer::begin(const file_start& file) {
     flush_output(block);
-    give_file_position(in);
+    page = code_page_of(file.encoding);
+    std::fputs("\nWindows Card File ", block.out);
+    std::fputs(file.path, block.out);
+    if (file.result == CARD_FILE_BAD_SIGNATURE) {
+        // Only the bytes the file supplied: a short file shows fewer than three.
+        std::fputs("\n\nThe signature is not supported: ", block.out);
+        std::fwrite(file.header.signature.data(), 1, file.header.signature.size(), block.out);
+    } else if (file.result == CARD_FILE_OK) {
+        std::fprintf(block.out, "\n\n%s card file, total cards: %i\n",
+                     file.header.variant == VARIANT_RRG ? "RRG" : "MGC", file.header.count);
+    }
 }
 
-// The reader's memory is bounded (under a megabyte in all); should even that
-// be refused, the file could not be read.
-card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out,
-                                  extract_state* extract) {
-    if (!reader_memory_available()) {
-        return CARD_FILE_OPEN_FAILED;
+bool listing_writer::card(const card_record& card, card_context&) {
+    put_heading(block, card.number);
+    if (!caret) {
+        put_text(block, page, card.title);
+        put_notice(block, card.body);
+        if (card.body.has_text) {
+            put_text(block, page, card.body.text);
+        }
+    } else {
+        put_text_for_terminal(block, page, card.title, scratch);
+        put_notice(block, card.body);
+        if (card.body.has_text) {
+            put_text_for_terminal(block, page, card.body.text, scratch);
+        }
     }
-    try {
-        return list_stream(file, encoding, out, extract);
-    } catch (const std::bad_alloc&) {
-        return CARD_FILE_OPEN_FAILED;
+    return !std::ferror(block.out);  // nothing more can be written
+}
+
+void listing_writer::end(const file_end& outcome) {
+    flush_output(block);
+    if (!outcome.stopped) {
+        // The closing message, and the newline that line output appends.
+        std::fputs(closing_message(outcome.result), block.out);
+        std::fputc('\n', block.out);
     }
 }
 
 card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {
-    const owned_stream file = open_card_file(path);
-    if (!file) {
-        return CARD_FILE_OPEN_FAILED;
-    }
-    return list_card_stream(file.get(), encoding, out);
-}
-
-card_file_result list_card_file(const char* path, int encoding) {
-    return list_card_file(path, encoding, stdout);
+    listing_writer listing{out};
+    walk_options options;
+    options.encoding = encoding;
+    options.report_failures = true;
+    return walk_card_file(path, {&listing}, options).result;
 }

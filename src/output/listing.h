@@ -1,34 +1,34 @@
-// The listing: the classic plain-text form of a card file, the card file
-// reader's records written as headings, index lines and texts.
+// The listing: the classic plain-text form of a card file. The banner with
+// the path, the variant and card count, then each card's numbered heading,
+// index line and text, then the closing message.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "cardfile/cardfile.h"
+#include "card_writer.h"
+#include "output_block.h"
 
-// Lists the card file at `path` to `out` (standard output when omitted):
-// the header line, then every card. The banner before it and the closing
-// message after it are the caller's.
-[[nodiscard]] card_file_result list_card_file(const char* path, int encoding, std::FILE* out);
-[[nodiscard]] card_file_result list_card_file(const char* path, int encoding);
+struct code_page;
 
-struct extract_state;
+struct listing_writer final : card_writer {
+    explicit listing_writer(std::FILE* out) : block{out} {}
+    void begin(const file_start& file) override;
+    bool card(const card_record& card, card_context& context) override;
+    void end(const file_end& outcome) override;
 
-// Lists an already open card file, read from its current position (its start).
-// With `extract`, each card's picture or object is written out as the card is
-// listed; the listing stops where that fails (extract->failed).
-[[nodiscard]] card_file_result list_card_stream(std::FILE* file, int encoding, std::FILE* out,
-                                                extract_state* extract = nullptr);
+    output_block block;
+    const code_page* page = nullptr;
+    // Show the control characters of titles and texts in caret notation
+    // (for a terminal, which a card must not drive): every one but TAB, LF
+    // and the CR of a CR LF pair, as "^[" for ESC, "^M" for a lone CR, "^?"
+    // for DEL.
+    bool caret = false;
+    std::vector<char> scratch{};  // a text with control characters, before it is shown
+};
 
-// Reads exactly INDEX_ENTRY_SIZE bytes from the stream's position, records the
-// card's body offset (or NO_CARD_BODY) in card_offsets[index] and prints the
-// card's heading and index line.
-void read_index_entry(card_stream& in, int encoding, std::vector<std::int32_t>& card_offsets,
-                      std::int16_t index, std::FILE* out);
-
-// Prints the text (or object notice) of the body at `body_offset`; a negative
-// offset prints nothing. Leaves the stream where it found it.
-void read_card_body(card_stream& in, int encoding, int variant, std::int32_t body_offset,
-                    std::FILE* out);
+// Lists the card file at `path` to `out` (standard output when omitted), with
+// its texts in `encoding`, banner and closing message included; what is
+// wrong with the file is told on standard error.
+[[nodiscard]] card_file_result list_card_file(const char* path, int encoding,
+                                              std::FILE* out = stdout);

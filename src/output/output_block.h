@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/decode.h"
-
 // Output is written to the stream in blocks of about this size.
 constexpr std::size_t OUTPUT_BLOCK_SIZE = 64 * 1024;
 
@@ -40,17 +38,3 @@ inline void output_done(output_block& block, const char* end) {
 }
 
 void put_bytes(output_block& block, std::string_view bytes);
-
-// `text` as the code page shows it: converted to UTF-8, or as stored when
-// `page` is nullptr. Returns the end of what was written at `at`, which has
-// room for decoded_room(page, text.size()) bytes.
-constexpr std::size_t decoded_room(const code_page* page, std::size_t size) {
-    return page ? utf8_room(size) : size;
-}
-[[nodiscard]] inline char* put_decoded(const code_page* page, std::string_view text, char* at) {
-    if (page) {
-        return to_utf8_at(*page, text, at);
-    }
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
-}

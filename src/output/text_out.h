@@ -1,5 +1,5 @@
-// Pieces that the JSON and CSV writers share: decimal numbers and texts
-// decoded to UTF-8 on their way out.
+// Pieces that the writers share: decimal numbers, and texts decoded to
+// UTF-8 on their way out.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,12 @@
 
 #include "decode/decode.h"
 
-// Writes `value` in decimal at `at` (room for 20 bytes); returns the end.
+// Room that put_decimal needs.
+constexpr std::size_t DECIMAL_ROOM = 20;
+
+// Writes `value` in decimal at `at` (room for DECIMAL_ROOM bytes); returns the end.
 inline char* put_decimal(std::int64_t value, char* at) {
-    char digits[20];
+    char digits[DECIMAL_ROOM];
     char* first = digits + sizeof digits;
     std::uint64_t rest =
         value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
@@ -33,10 +36,10 @@ struct utf8_scratch {
     std::vector<char> bytes{};
 
     std::string_view decode(std::string_view text) {
-        if (bytes.size() < utf8_room(text.size())) {
-            bytes.resize(utf8_room(text.size()));
+        if (bytes.size() < decoded_room(page, text.size())) {
+            bytes.resize(decoded_room(page, text.size()));
         }
-        const char* end = to_utf8_at(*page, text, bytes.data());
+        const char* end = decode_text(page, text, bytes.data());
         return {bytes.data(), static_cast<std::size_t>(end - bytes.data())};
     }
 };

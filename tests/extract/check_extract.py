@@ -87,12 +87,13 @@ def main():
     office = os.path.join(examples, "office.crd")
     stored = open(office, "rb").read()
     status, document, err = run([crdview, "--format=json", "--extract", out_dir, office])
-    check(status == 0 and err.endswith(b"wrote 4 files to %s\n" % out_dir.encode()),
+    check(status == 0 and err.endswith(b"wrote 3 files to %s\n" % out_dir.encode()),
           "office: status %d, stderr %r" % (status, err))
     files = {c["number"]: c.get("files") for c in json.loads(document)["cards"]}
-    check(files == {1: None, 2: None, 3: ["card-3.bmp", "card-3.preview.bmp"], 4: None,
+    # The preview of the Paintbrush picture is the picture itself: written once.
+    check(files == {1: None, 2: None, 3: ["card-3.bmp"], 4: None,
                     5: None, 6: ["card-6.wmf"], 7: ["card-7.bmp"]}, "office: files %s" % files)
-    for name in ("card-3.bmp", "card-3.preview.bmp", "card-7.bmp"):
+    for name in ("card-3.bmp", "card-7.bmp"):
         data = open(os.path.join(out_dir, name), "rb").read()
         check(bmp_problems(data) is None, "office %s: %s" % (name, bmp_problems(data)))
         check((data if name == "card-3.bmp" else data[14:]) in stored,
@@ -104,22 +105,25 @@ def main():
                                               os.path.join(scratch, "csv"), office])[1].decode(),
                                         newline="")))
     check(table[0] == ["number", "title", "text", "files"] and
-          table[3][3] == "card-3.bmp card-3.preview.bmp", "office: csv files column")
+          table[3][3] == "card-3.bmp", "office: csv files column")
 
-    # An existing file stops crdview and is left as it was.
-    before = open(os.path.join(out_dir, "card-3.bmp"), "rb").read()
+    # Run again into the same directory: every existing file is skipped and
+    # left as it was, the listing is complete, and the status is 1.
+    before = {name: open(os.path.join(out_dir, name), "rb").read() for name in os.listdir(out_dir)}
     status, listing, err = run([crdview, "--extract=" + out_dir, office])
-    check(status == 1 and b"card-3.bmp" in err and err.count(b"\n") == 1,
-          "existing file: status %d, stderr %r" % (status, err))
-    check(open(os.path.join(out_dir, "card-3.bmp"), "rb").read() == before,
-          "existing file: written over")
-    check(b"Card 3" not in listing, "existing file: the listing went on")
+    check(status == 1 and err.count(b"exists, left as it is") == len(before) and
+          b"(3 skipped" in err, "run again: status %d, stderr %r" % (status, err))
+    check({name: open(os.path.join(out_dir, name), "rb").read()
+           for name in os.listdir(out_dir)} == before, "run again: a file was written over")
+    check(listing == run([crdview, office])[1], "run again: the listing is not complete")
 
-    # A directory that cannot be used: nothing listed, exit 2.
-    for bad in (os.path.join(scratch, "missing"), office):
-        status, listing, err = run([crdview, "--extract=" + bad, office])
-        check(status == 2 and listing == b"" and err.count(b"\n") == 1,
-              "unusable directory %s: status %d" % (bad, status))
+    # A directory that does not exist is made; a path that is a file is a usage error.
+    made = os.path.join(scratch, "new", "deeper")
+    status, listing, err = run([crdview, "--extract=" + made, office])
+    check(status == 0 and os.path.isdir(made), "missing directory: status %d" % status)
+    status, listing, err = run([crdview, "--extract=" + office, office])
+    check(status == 2 and listing == b"" and err.count(b"\n") == 1,
+          "directory that is a file: status %d" % status)
 
     # Every golden card file: BMP files that parse, nothing for a damaged object.
     cases = os.path.join(source, "tests", "golden", "cases")

@@ -7,8 +7,12 @@ Windows-1251: the JSON document must parse (strict UTF-8, no raw control
 characters) and, laid out again as a listing, give exactly the bytes of the
 listing of the same file in the same code page; the CSV must parse into the
 header row and one record per card of the JSON document, each record ending
-with CR LF. A file that is not a card file must give nothing on standard
-output, one line on standard error and exit status 1.
+with CR LF. The damage report on standard error must be the same in the
+three formats and hold exactly the problems the JSON document lists (the
+file's and each card's, "card N: " before a card's), at most 20 lines and
+then one that says how many more there are. A file that is not a card file
+must give nothing on standard output, one line on standard error and exit
+status 1.
 
 Usage: check_formats.py CRDVIEW CARD_FILE...
 """
@@ -47,15 +51,46 @@ def as_listing(path, document):
     return "".join(out).encode()
 
 
+REPORTED_PROBLEMS = 20
+
+
+def report_problems(path, document, report):
+    """What is wrong with the damage report `report` (standard error), given
+    the problems the JSON document lists. The order of the file's problems
+    among the cards' is not told by the document: the lines are compared as
+    a multiset."""
+    if not isinstance(document.get("problems"), list):
+        return "the json has no top-level \"problems\" list"
+    problems = list(document["problems"])
+    for card in document["cards"]:
+        problems += ["card %d: %s" % (card["number"], p) for p in card.get("problems", [])]
+    expected = ["crdview: %s: %s" % (path, p) for p in problems]
+    lines = report.decode("utf-8", errors="replace").splitlines()
+    if len(expected) > REPORTED_PROBLEMS:
+        more = len(expected) - REPORTED_PROBLEMS
+        tail = "crdview: %s: %d more problem%s" % (path, more, "" if more == 1 else "s")
+        if not lines or lines.pop() != tail:
+            return "the report does not end with %r" % tail
+        for line in lines:
+            if line not in expected:
+                return "the report holds %r, which the JSON does not" % line
+            expected.remove(line)
+        return None if len(lines) == REPORTED_PROBLEMS else "%d lines reported" % len(lines)
+    if sorted(lines) != sorted(expected):
+        return "the report %r differs from the JSON problems %r" % (lines, expected)
+    return None
+
+
 def check(crdview, path, encoding):
     problems = []
-    status, listing, _ = run([crdview, "-e", encoding, path])
+    status, listing, report = run([crdview, "-e", encoding, path])
     js_status, js, js_err = run([crdview, "--format=json", "-e", encoding, path])
     csv_status, cs, cs_err = run([crdview, "--format", "csv", "--encoding", encoding, path])
     if status != 0 and b"Not the Windows Card file." in listing:
         for name, st, out, err in (("json", js_status, js, js_err),
                                    ("csv", csv_status, cs, cs_err)):
-            if st != 1 or out or err.count(b"\n") != 1 or b"not a card file" not in err:
+            says_why = b"not a card file" in err or b"Unicode card file" in err
+            if st != 1 or out or err.count(b"\n") != 1 or not says_why:
                 problems.append("%s of a file that is not a card file: status %d, %d bytes out, "
                                 "stderr %r" % (name, st, len(out), err))
         return problems
@@ -67,6 +102,13 @@ def check(crdview, path, encoding):
         return problems + ["json does not parse: %s" % error]
     if status == 0 and as_listing(path, document) != listing:
         problems.append("json does not hold what the listing shows")
+    if status == 0:
+        if js_err != report or cs_err != report:
+            problems.append("standard error differs: listing %r, json %r, csv %r"
+                            % (report, js_err, cs_err))
+        wrong = report_problems(path, document, report)
+        if wrong:
+            problems.append(wrong)
     records = cs.split(b"\r\n")
     if records[-1] != b"":
         problems.append("csv does not end with CR LF")

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "card_builder.h"
+#include "cardfile/format.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The block-wise reader on files larger than its windows: index entries and
 // body texts that cross a window's end, bodies in any order, the largest
-// texts, files that end early, and the position contract of the per-card
-// functions. Files are built byte by byte; the expected listings are written
+// texts and files that end early. Files are built byte by byte; the expected listings are written
 // out from the cards themselves.
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 
 #include "card_builder.h"
 #include "decode/decode.h"
+#include "decoded.h"
 #include "output/listing.h"
 
 using namespace card_builder;
@@ -51,8 +51,7 @@ std::string card_file(bool rrg, const std::vector<test_card>& cards, bool revers
 }
 
 std::string shown(const std::string& text, int encoding) {
-    std::string converted;
-    return std::string(decode_text(text, encoding, converted));
+    return decoded(encoding, text);
 }
 
 // The listing of `cards`, from a file whose header gives `count` cards
@@ -142,37 +141,11 @@ TEST(BlockReader, FileCutShortReadsAsZeros) {
     EXPECT_TRUE(index_cut.out == expected_listing(false, kept, ENCODING_NONE, 1400));
 }
 
-TEST(BlockReader, PerCardFunctionsKeepTheIndexPositionAndWriteAtOnce) {
-    const std::vector<test_card> cards = {{"Alpha", "Hello"}, {"Beta", "World"}};
-    const file_ptr file = stream_with(card_file(false, cards));
-    const file_ptr out = output_stream();
-    ASSERT_TRUE(file && out);
-    ASSERT_EQ(std::fseek(file.get(), 5, SEEK_SET), 0);  // behind the header
-    card_stream in{file.get()};
-    std::vector<std::int32_t> offsets(2);
-
-    EXPECT_EQ(std::ftell(file.get()), 5);
-    read_index_entry(in, ENCODING_NONE, offsets, 0, out.get());
-    EXPECT_EQ(std::ftell(file.get()), 5 + 52);
-    EXPECT_EQ(contents(out.get()), "\n  Card 1\n--------\nAlpha\n");
-    std::fseek(out.get(), 0, SEEK_END);
-    read_card_body(in, ENCODING_NONE, VARIANT_MGC, offsets[0], out.get());
-    EXPECT_EQ(std::ftell(file.get()), 5 + 52);
-    EXPECT_EQ(contents(out.get()), "\n  Card 1\n--------\nAlpha\n\nHello\n");
-    std::fseek(out.get(), 0, SEEK_END);
-    read_index_entry(in, ENCODING_NONE, offsets, 1, out.get());
-    EXPECT_EQ(std::ftell(file.get()), 5 + 2 * 52);
-    EXPECT_EQ(offsets[1], offsets[0] + 9);
-    EXPECT_FALSE(in.read_failed);
-}
-
 TEST(Cp1251Conversion, EveryPairOfBytesConvertsAsItsTwoBytesDo) {
     // The conversion goes a pair of bytes at a time: every pair, and texts of
     // every length up to a few steps, give the forms of their bytes in turn.
     auto one = [](unsigned char byte) {
-        std::string converted;
-        cp1251_to_utf8(std::string(1, static_cast<char>(byte)), converted);
-        return converted;
+        return decoded(ENCODING_WINDOWS_1251, std::string(1, static_cast<char>(byte)));
     };
     std::vector<std::string> forms(256);
     for (unsigned byte = 1; byte < 256; ++byte) {
@@ -182,7 +155,7 @@ TEST(Cp1251Conversion, EveryPairOfBytesConvertsAsItsTwoBytesDo) {
     for (unsigned first = 1; first < 256; ++first) {
         for (unsigned second = 1; second < 256; ++second) {
             const char pair[] = {static_cast<char>(first), static_cast<char>(second)};
-            cp1251_to_utf8(std::string_view(pair, 2), converted);
+            converted = decoded(ENCODING_WINDOWS_1251, std::string_view(pair, 2));
             ASSERT_EQ(converted, forms[first] + forms[second]) << first << " " << second;
         }
     }
@@ -192,7 +165,7 @@ TEST(Cp1251Conversion, EveryPairOfBytesConvertsAsItsTwoBytesDo) {
         for (std::size_t i = 0; i < length; ++i) {
             expected += forms[static_cast<unsigned char>(sample[i])];
         }
-        cp1251_to_utf8(sample.substr(0, length), converted);
+        converted = decoded(ENCODING_WINDOWS_1251, sample.substr(0, length));
         EXPECT_EQ(converted, expected) << length;
     }
 }
@@ -201,9 +174,9 @@ TEST(Cp1251Conversion, WritesWithinTheRoomItAsksFor) {
     // Three-byte forms (the sign No) throughout: the most output per byte.
     for (std::size_t length = 0; length <= 20; ++length) {
         const std::string text(length, '\xB9');
-        const std::size_t room = cp1251_utf8_room(length);
+        const std::size_t room = utf8_room(length);
         std::string dest(room + 16, '#');
-        const char* end = cp1251_to_utf8_at(text, dest.data());
+        const char* end = decode_text(code_page_of(ENCODING_WINDOWS_1251), text, dest.data());
         EXPECT_EQ(static_cast<std::size_t>(end - dest.data()), 3 * length);
         EXPECT_EQ(dest.substr(room), std::string(16, '#')) << length;
     }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "output/card_walk.h"
 #include "output/listing.h"
 
 namespace card_builder {
@@ -49,12 +50,13 @@ inline std::string index_entry(std::uint32_t body_offset, std::string_view line,
     return entry;
 }
 
-// "MGC" body: graphic block length G, G + 10 bytes of block when G is not 0,
-// the text length and the text.
+// "MGC" body: graphic length G; when G is not 0 width, height, x and y
+// (markers) and G bytes of bits; then the text length and the text.
 inline std::string mgc_body(std::string_view text, std::uint16_t graphic = 0) {
     std::string body = le16(graphic);
     if (graphic != 0) {
-        body.append(graphic + 10u, '\x55');
+        body.append(8u, '\x33');
+        body.append(graphic, '\x55');
     }
     return body + le16(static_cast<std::uint16_t>(text.size())) + std::string(text);
 }
@@ -113,14 +115,40 @@ struct listing {
     std::string out;
 };
 
+// Where the walk tells problems in the tests: nowhere to be looked at.
+inline std::FILE* problem_sink() {
+    static std::FILE* const sink = std::tmpfile();
+    if (sink) {
+        std::rewind(sink);
+    }
+    return sink;
+}
+
 // Lists the card file `in` from its start and returns what the listing
-// appended to `out`.
+// appended to `out` between its banner and its closing message.
 inline listing list_from(std::FILE* in, int encoding, std::FILE* out) {
     std::rewind(in);
     std::fseek(out, 0, SEEK_END);
     const long start = std::ftell(out);
-    const card_file_result result = list_card_stream(in, encoding, out);
-    return {result, contents(out, start)};
+    listing_writer writer{out};
+    walk_options options;
+    options.encoding = encoding;
+    options.err = problem_sink();
+    const walk_result result = walk_card_stream(in, "-", {&writer}, options);
+    std::string text = contents(out, start);
+    const std::string banner = "\nWindows Card File -";
+    const std::string closing = result.result == CARD_FILE_OK ? "\n\n"
+                                : result.result == CARD_FILE_BAD_SIGNATURE
+                                    ? "\nNot the Windows Card file.\n\n"
+                                    : "\nError reading file.\n\n";
+    if (text.compare(0, banner.size(), banner) == 0 &&
+        text.size() >= banner.size() + closing.size() &&
+        text.compare(text.size() - closing.size(), closing.size(), closing) == 0) {
+        text = text.substr(banner.size(), text.size() - banner.size() - closing.size());
+    } else {
+        text = "(no banner or closing message) " + text;
+    }
+    return {result.result, text};
 }
 
 // Lists `file` (the whole card file's bytes) from a temporary stream.

@@ -70,7 +70,7 @@ std::string iconv_replacing(iconv_t cd, const std::string& bytes) {
 
 std::string converted(int encoding, const std::string& bytes) {
     std::string dest(utf8_room(bytes.size()), '\0');
-    const char* end = to_utf8_at(encoding, bytes, dest.data());
+    const char* end = decode_text(code_page_of(encoding), bytes, dest.data());
     return dest.substr(0, static_cast<std::size_t>(end - dest.data()));
 }
 

@@ -4,14 +4,13 @@
 
 #include <string>
 
+#include "decoded.h"
 #include "iconv_oracle.h"
 
 namespace {
 
 std::string convert(std::string_view text) {
-    std::string converted;
-    cp1251_to_utf8(text, converted);
-    return converted;
+    return decoded(ENCODING_WINDOWS_1251, text);
 }
 
 #ifdef HAVE_ICONV
@@ -22,22 +21,13 @@ bool iconv_cp1251(const std::string& text, std::string& utf8) {
 
 }  // namespace
 
-TEST(DecodeText, NoneReturnsTheVeryText) {
+TEST(DecodeText, NoCodePageCopiesTheTextAsStored) {
     const std::string stored = "\xC0\xE1 text";
-    std::string converted = "untouched";
     for (int encoding : {static_cast<int>(ENCODING_NONE), 2, -1}) {
-        const std::string_view shown = decode_text(stored, encoding, converted);
-        EXPECT_EQ(shown.data(), stored.data());
-        EXPECT_EQ(shown.size(), stored.size());
+        EXPECT_EQ(code_page_of(encoding), nullptr);
+        EXPECT_EQ(decoded(encoding, stored), stored);
     }
-    EXPECT_EQ(converted, "untouched");
-}
-
-TEST(DecodeText, Windows1251ReturnsTheConversion) {
-    std::string converted;
-    const std::string_view shown = decode_text("\xCF\xF0\xE8\xE2\xE5\xF2", 1, converted);
-    EXPECT_EQ(shown, "Привет");
-    EXPECT_EQ(shown.data(), converted.data());
+    EXPECT_EQ(decoded(ENCODING_WINDOWS_1251, "\xCF\xF0\xE8\xE2\xE5\xF2"), "Привет");
 }
 
 TEST(Cp1251ToUtf8, AsciiAndControlBytesPassUnchanged) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "card_builder.h"
+#include "cardfile/format.h"
 #include "decode/decode.h"
 #include "output/listing.h"
 
@@ -353,7 +354,7 @@ TEST(HostileFiles, LongestLengthsAtTheEndOfTheFile) {
     EXPECT_EQ(graphic.out, "\n\nMGC card file, total cards: 1\n\n  Card 1\n--------\nG\n\n\n");
 
     // Graphic block length 65535 followed by the whole block: the text behind it.
-    const std::string block(65535 + 10, '\x01');
+    const std::string block(8 + 65535, '\x01');  // width, height, x, y and the bits
     const listing whole_block = list_bytes(
         mgc_header(1) + index_entry(mgc_body_at, "G") + le16(65535) + block + le16(2) + "ok",
         ENCODING_NONE);
@@ -426,7 +427,10 @@ TEST(HostileFiles, NothingToReadAtThePath) {
     const fs::path missing = fs::path(CRDVIEW_SOURCE_DIR) / "tests" / "no such file.crd";
     EXPECT_EQ(list_card_file(missing.string().c_str(), ENCODING_NONE, out.get()),
               CARD_FILE_OPEN_FAILED);
-    EXPECT_EQ(contents(out.get()), "");  // neither prints anything
+    // Each shows its banner and the closing message, nothing else.
+    EXPECT_EQ(contents(out.get()), "\nWindows Card File " + directory.string() +
+                                       "\nError reading file.\n\n\nWindows Card File " +
+                                       missing.string() + "\nError reading file.\n\n");
 }
 
 // Inputs that once made the fuzzer fail stay in fuzz/regressions/.

@@ -1,0 +1,179 @@
+// The header and the index: the signature and card count, then the index
+// entries in order, each yielding its card's body through read_card_body.
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "bodies.h"
+#include "fixed.h"
+#include "reader.h"
+
+namespace {
+
+// The next `N` bytes of the header and index (never nullptr: the index is read
+// in order, from where the stream stands); `got` of them the file holds.
+template <std::size_t N>
+const unsigned char* next_index_field(card_stream& in, std::array<unsigned char, N>& spare,
+                                      std::size_t& got) {
+    start_stream(in);
+    const unsigned char* bytes =
+        field_at(in, in.index_window, INDEX_WINDOW_SIZE, in.index_position, spare, got);
+    in.index_position += static_cast<std::int64_t>(N);
+    if (!bytes) {
+        spare.fill(0);
+        got = 0;
+        return spare.data();
+    }
+    return bytes;
+}
+
+// Leaves the file behind the last index entry read.
+void put_file_position_back(card_stream& in) {
+    if (in.file_position != in.index_position &&
+        static_cast<std::uint64_t>(in.index_position) <=
+            static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+        std::fseek(in.file, static_cast<long>(in.index_position), SEEK_SET) == 0) {
+        in.file_position = in.index_position;
+    }
+}
+
+// What is wrong with the index as a whole, once the walk is over.
+void note_index_problems(card_walk& walk) {
+    const std::int16_t count = walk.header.count;
+    if (count > 0 && walk.whole_entries < count) {
+        walk.file_problems.push_back("the index ends before the stated count of entries (" +
+                                     std::to_string(count - walk.whole_entries) + " of " +
+                                     std::to_string(count) + " missing)");
+    }
+}
+
+}  // namespace
+
+void card_stream_deleter::operator()(card_stream* stream) const {
+    std::default_delete<card_stream>()(stream);
+}
+
+card_reader open_card_reader(std::FILE* file) {
+    return card_reader(std::make_unique<card_stream>(card_stream{file}).release());
+}
+
+bool read_failed(const card_stream& in) {
+    return in.read_failed;
+}
+
+int read_error(const card_stream& in) {
+    return in.read_error;
+}
+
+card_file_header read_card_file_header(card_stream& in) {
+    card_file_header header;
+    start_stream(in);
+    std::size_t signature_got = 0;
+    const unsigned char* signature = window_bytes(in, in.index_window, INDEX_WINDOW_SIZE,
+                                                  in.index_position, SIGNATURE_SIZE, signature_got);
+    in.index_position += static_cast<std::int64_t>(SIGNATURE_SIZE);
+    if (in.read_failed || !signature) {
+        header.result = CARD_FILE_OPEN_FAILED;
+        return header;
+    }
+    const std::string_view sig(reinterpret_cast<const char*>(signature), signature_got);
+    std::size_t got = 0;
+    std::size_t wanted = 0;
+    if (sig == "RRG") {
+        std::array<unsigned char, RRG_HEADER_REST_SIZE> spare;
+        header.count = decode_i16(next_index_field(in, spare, got) + RRG_COUNT_AT);
+        header.variant = VARIANT_RRG;
+        wanted = RRG_HEADER_REST_SIZE;
+    } else if (sig == "MGC") {
+        std::array<unsigned char, CARD_COUNT_SIZE> spare;
+        header.count = decode_i16(next_index_field(in, spare, got));
+        header.variant = VARIANT_MGC;
+        wanted = CARD_COUNT_SIZE;
+    } else {
+        header.result = CARD_FILE_BAD_SIGNATURE;
+        header.signature = std::string(sig);
+        return header;
+    }
+    if (in.read_failed) {
+        header.result = CARD_FILE_OPEN_FAILED;
+    }
+    header.cut = got < wanted;
+    return header;
+}
+
+index_record read_index_entry(card_stream& in) {
+    std::size_t got = 0;
+    const unsigned char* entry = next_index_field(in, in.entry_spare, got);
+    index_record read;
+    read.whole = got == INDEX_ENTRY_SIZE;
+    read.body_offset = decode_i32(entry + INDEX_BODY_OFFSET_AT);
+    if (read.body_offset == 0 || entry[INDEX_FLAG_AT] != 0) {
+        read.body_offset = NO_CARD_BODY;
+        return read;
+    }
+    read.listed = true;
+    read.title = stored_text(entry + INDEX_TEXT_AT, INDEX_TEXT_SIZE);
+    return read;
+}
+
+card_walk start_card_walk(card_stream& in) {
+    card_walk walk;
+    walk.header = read_card_file_header(in);
+    if (walk.header.result != CARD_FILE_OK) {
+        return walk;
+    }
+    if (walk.header.cut) {
+        walk.file_problems.push_back("the header is cut short by the end of the file");
+    }
+    if (walk.header.count < 0) {
+        const std::int64_t size = file_size(in);
+        if (size >= in.index_position + static_cast<std::int64_t>(INDEX_ENTRY_SIZE)) {
+            walk.file_problems.push_back("the card count is negative (" +
+                                         std::to_string(walk.header.count) +
+                                         ") but index entries follow the header");
+        }
+    }
+    return walk;
+}
+
+bool next_card(card_stream& in, card_walk& walk, card_record& card) {
+    if (walk.header.result != CARD_FILE_OK) {
+        return false;
+    }
+    while (walk.next < walk.header.count && !in.read_failed) {
+        if (in.file_end >= 0 && in.index_position >= in.file_end) {
+            // Entries wholly behind the end of the file read as zeros: none
+            // of them has a body, and none is listed.
+            in.index_position += static_cast<std::int64_t>(walk.header.count - walk.next) *
+                                 static_cast<std::int64_t>(INDEX_ENTRY_SIZE);
+            walk.next = walk.header.count;
+            break;
+        }
+        const std::int16_t index = walk.next++;
+        const index_record entry = read_index_entry(in);
+        walk.whole_entries += entry.whole ? 1 : 0;
+        if (!entry.listed) {
+            continue;
+        }
+        card.number = index + 1;
+        card.title = entry.title;
+        read_card_body(in, walk.header.variant, entry.body_offset, card.body);
+        return true;
+    }
+    return false;
+}
+
+void finish_card_walk(card_stream& in, card_walk& walk) {
+    if (walk.header.result == CARD_FILE_OK && !in.read_failed && walk.next >= walk.header.count) {
+        note_index_problems(walk);
+    }
+    put_file_position_back(in);
+}
+
+bool reader_memory_available() {
+    constexpr std::size_t READER_MEMORY = 1024 * 1024;
+    void* probe = std::malloc(READER_MEMORY);
+    std::free(probe);
+    return probe != nullptr;
+}

@@ -1,0 +1,278 @@
+#include "card_walk.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "cardfile/input.h"
+#include "decode/decode.h"
+
+namespace {
+
+// The problems of one file, told on standard error once its walk is over:
+// the first PROBLEMS_TOLD in full, then how many more there are.
+struct problem_report {
+    std::vector<std::string> told{};
+    int count = 0;
+
+    void add(std::string problem) {
+        if (++count <= PROBLEMS_TOLD) {
+            told.push_back(std::move(problem));
+        }
+    }
+
+    void print(const char* path, std::FILE* err) const {
+        for (const std::string& problem : told) {
+            std::fprintf(err, "crdview: %s: %s\n", path, problem.c_str());
+        }
+        if (count > PROBLEMS_TOLD) {
+            const int more = count - PROBLEMS_TOLD;
+            std::fprintf(err, "crdview: %s: %d more problem%s\n", path, more, more == 1 ? "" : "s");
+        }
+    }
+};
+
+const char* error_text(int error) {
+    return error != 0 ? std::strerror(error) : "read error";
+}
+
+void begin_all(const card_writers& writers, const file_start& start) {
+    for (card_writer* writer : writers) {
+        writer->begin(start);
+    }
+}
+
+void end_all(const card_writers& writers, const file_end& outcome) {
+    for (card_writer* writer : writers) {
+        try {
+            writer->end(outcome);
+        } catch (const std::bad_alloc&) {
+            // What the writer could not write is lost; the others still end.
+        }
+    }
+}
+
+// Why a file with `signature` is not a card file: what it begins with,
+// each byte that is not printable ASCII as \xNN.
+std::string not_a_card_file(const std::string& signature) {
+    if (signature == "DKO") {
+        return "a Unicode card file of Windows NT (\"DKO\"), which crdview cannot read yet";
+    }
+    if (signature.empty()) {
+        return "not a card file (it is empty)";
+    }
+    std::string reason = "not a card file (it begins with \"";
+    for (const char c : signature) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            reason += c;
+        } else {
+            constexpr std::string_view hex = "0123456789ABCDEF";
+            reason += "\\x";
+            reason += hex[byte >> 4];
+            reason += hex[byte & 0xF];
+        }
+    }
+    return reason + "\")";
+}
+
+// A file that could not be opened or read at all, or is not a card file.
+walk_result not_walked(const file_start& start, const card_writers& writers,
+                       const walk_options& options) {
+    begin_all(writers, start);
+    file_end outcome;
+    outcome.result = start.result;
+    outcome.error = start.error;
+    end_all(writers, outcome);
+    if (options.report_failures) {
+        if (start.result == CARD_FILE_BAD_SIGNATURE) {
+            std::fprintf(options.err, "crdview: %s: %s\n", start.path,
+                         not_a_card_file(start.header.signature).c_str());
+        } else {
+            std::fprintf(options.err, "crdview: %s: %s\n", start.path, error_text(start.error));
+        }
+    }
+    return {start.result, 0, false};
+}
+
+// Whether `path` names a directory (which some systems refuse to open as a
+// file, and others open and then fail to read).
+bool is_directory(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Reads every card of `walk` and hands it to the writers; false when a
+// writer stopped the walk.
+bool walk_cards(card_stream& in, card_walk& walk, const card_writers& writers,
+                problem_report& report, const walk_options& options) {
+    card_record card;
+    card_context context{in};
+    while (next_card(in, walk, card)) {
+        if (options.filter && !keep_card(*options.filter, card, options.encoding)) {
+            continue;
+        }
+        if (!card.body.problem.empty()) {
+            report.add("card " + std::to_string(card.number) + ": " + card.body.problem);
+        }
+        context.files.clear();
+        for (card_writer* writer : writers) {
+            if (!writer->card(card, context)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+walk_result walk_card_stream(std::FILE* file, const char* path, const card_writers& writers,
+                             const walk_options& options) {
+    file_start start;
+    start.path = path;
+    start.encoding = options.encoding;
+    // The reader's memory is bounded (under a megabyte in all); should even
+    // that be refused, the file could not be read.
+    if (!reader_memory_available()) {
+        start.result = CARD_FILE_OPEN_FAILED;
+        start.error = ENOMEM;
+        return not_walked(start, writers, options);
+    }
+    problem_report report;
+    file_end outcome;
+    bool begun = false;
+    try {
+        const card_reader reader = open_card_reader(file);
+        card_stream& in = *reader;
+        card_walk walk = start_card_walk(in);
+        start.header = walk.header;
+        start.result = walk.header.result;
+        start.error = read_error(in);
+        if (start.result != CARD_FILE_OK) {
+            return not_walked(start, writers, options);
+        }
+        for (const std::string& problem : walk.file_problems) {
+            report.add(problem);  // the header's
+        }
+        const std::size_t header_problems = walk.file_problems.size();
+        begin_all(writers, start);
+        begun = true;
+        outcome.stopped = !walk_cards(in, walk, writers, report, options);
+        finish_card_walk(in, walk);
+        for (std::size_t i = header_problems; i < walk.file_problems.size(); ++i) {
+            report.add(walk.file_problems[i]);  // the index's, found at its end
+        }
+        outcome.file_problems = std::move(walk.file_problems);
+        if (read_failed(in)) {
+            outcome.result = CARD_FILE_OPEN_FAILED;
+            outcome.error = read_error(in);
+        }
+    } catch (const std::bad_alloc&) {
+        // The writers' memory is bounded too; should even that be refused, stop here.
+        outcome.result = CARD_FILE_OPEN_FAILED;
+        outcome.error = ENOMEM;
+        if (!begun) {
+            start.result = CARD_FILE_OPEN_FAILED;
+            start.error = ENOMEM;
+            return not_walked(start, writers, options);
+        }
+    }
+    end_all(writers, outcome);
+    if (outcome.result != CARD_FILE_OK && options.report_failures) {
+        std::fprintf(options.err, "crdview: %s: %s\n", path, error_text(outcome.error));
+    }
+    report.print(path, options.err);
+    return {outcome.result, report.count, outcome.stopped};
+}
+
+walk_result walk_card_file(const char* path, const card_writers& writers,
+                           const walk_options& options) {
+    card_input input = open_card_input(path);
+    if (!input.file) {
+        file_start start;
+        start.path = path;
+        start.encoding = options.encoding;
+        start.result = CARD_FILE_OPEN_FAILED;
+        start.error = input.error != EISDIR && is_directory(path) ? EISDIR : input.error;
+        return not_walked(start, writers, options);
+    }
+    return walk_card_stream(input.file, path, writers, options);
+}
+
+bool parse_card_list(std::string_view list, std::vector<card_range>& ranges) {
+    constexpr int MOST_CARDS = 32767;
+    // A card number: 1 to 32767, digits only.
+    const auto number = [](std::string_view digits, int& value) {
+        value = 0;
+        if (digits.empty()) {
+            return false;
+        }
+        for (const char c : digits) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+            value = value * 10 + (c - '0');
+            if (value > MOST_CARDS) {
+                return false;
+            }
+        }
+        return value >= 1;
+    };
+    ranges.clear();
+    while (true) {
+        const std::size_t comma = list.find(',');
+        const std::string_view item = list.substr(0, comma);
+        const std::size_t dash = item.find('-');
+        card_range range;
+        if (!number(item.substr(0, dash), range.first)) {
+            return false;
+        }
+        range.last = range.first;
+        if (dash != std::string_view::npos &&
+            (!number(item.substr(dash + 1), range.last) || range.last < range.first)) {
+            return false;
+        }
+        ranges.push_back(range);
+        if (comma == std::string_view::npos) {
+            return true;
+        }
+        list.remove_prefix(comma + 1);
+    }
+}
+
+namespace {
+
+// Whether `text`, decoded, holds what the filter finds.
+bool holds(card_filter& filter, const code_page* page, std::string_view text) {
+    if (filter.decoded.size() < decoded_room(page, text.size())) {
+        filter.decoded.resize(decoded_room(page, text.size()));
+    }
+    const char* end = decode_text(page, text, filter.decoded.data());
+    fold_case({filter.decoded.data(), static_cast<std::size_t>(end - filter.decoded.data())},
+              filter.folded);
+    return filter.folded.find(filter.find) != std::string::npos;
+}
+
+}  // namespace
+
+bool keep_card(card_filter& filter, const card_record& card, int encoding) {
+    if (!filter.numbers.empty()) {
+        bool listed = false;
+        for (const card_range& range : filter.numbers) {
+            listed = listed || (card.number >= range.first && card.number <= range.last);
+        }
+        if (!listed) {
+            return false;
+        }
+    }
+    if (!filter.by_text) {
+        return true;
+    }
+    const code_page* page = code_page_of(encoding);
+    return holds(filter, page, card.title) ||
+           (card.body.has_text && holds(filter, page, card.body.text));
+}

@@ -1,0 +1,68 @@
+// The one walk over a card file: opens it, reads it card by card, hands
+// every record to the writers in turn, and reports on standard error what
+// is wrong with the file. Every output (listing, JSON, CSV, extraction) is a
+// writer plugged into it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "card_writer.h"
+
+// Card numbers from `first` to `last`.
+struct card_range {
+    int first = 0;
+    int last = 0;
+};
+
+// Which cards a walk hands to its writers: those whose number is in
+// `numbers` (any number when it is empty) and, when `by_text`, whose title
+// or text holds `find` once decoded, compared without regard to case. A card
+// left out is left out as a skipped entry is: no writer sees it and its
+// problems are not told.
+struct card_filter {
+    std::vector<card_range> numbers{};
+    bool by_text = false;
+    std::string find{};  // as fold_case gives it
+    // Room for the texts looked at.
+    std::vector<char> decoded{};
+    std::string folded{};
+};
+
+// Reads a list of card numbers and ranges, "3", "3,7", "10-20,25", into
+// `ranges`; false when `list` is not one (an empty item, a number that is
+// not one of a card, 1 to 32767, or a range that runs backwards).
+[[nodiscard]] bool parse_card_list(std::string_view list, std::vector<card_range>& ranges);
+
+// Whether `filter` keeps `card`, with its texts in `encoding`.
+[[nodiscard]] bool keep_card(card_filter& filter, const card_record& card, int encoding);
+
+struct walk_options {
+    int encoding = 0;         // handed to the writers in file_start
+    std::FILE* err = stderr;  // where problems and failures are told
+    // Tell on `err` why a file could not be opened or read, or is not a card
+    // file (the listing also closes its own output with a message then).
+    bool report_failures = false;
+    card_filter* filter = nullptr;  // nullptr: every listed card
+};
+
+// How the walk over one file went.
+struct walk_result {
+    card_file_result result = CARD_FILE_OK;
+    int problems = 0;      // what is wrong with the file, in all
+    bool stopped = false;  // a writer stopped the walk
+};
+
+// At most this many problems are told a file; then how many more there are.
+constexpr int PROBLEMS_TOLD = 20;
+
+// Walks the card file at `path` ("-": standard input).
+[[nodiscard]] walk_result walk_card_file(const char* path, const card_writers& writers,
+                                         const walk_options& options);
+
+// Walks an already open card file from its current position; `path` names it.
+[[nodiscard]] walk_result walk_card_stream(std::FILE* file, const char* path,
+                                           const card_writers& writers,
+                                           const walk_options& options);
