@@ -225,8 +225,9 @@ const char* base_name(const char* path) {
 }
 
 // The encoding that the texts of the file at `path` are shown in: -e NAME
-// (exact names only, the classic rule), --encoding NAME (any case, or an
-// alias), as stored for the listing, Windows-1252 for the other formats.
+// (exact names only, the classic rule, and "auto"), --encoding NAME (any
+// case, or an alias, or "auto"), as stored for the listing, and the page the
+// texts look like for the other formats.
 // Names that are not known were told of before any file is read.
 int encoding_for_file(const command_line& line, const char* path) {
     (void)path;  // every file of a run alike
@@ -234,13 +235,16 @@ int encoding_for_file(const command_line& line, const char* path) {
         return ENCODING_NONE;
     }
     if (line.short_encoding) {
-        return encoding_by_name(line.short_encoding);
+        return std::strcmp(line.short_encoding, "auto") == 0
+                   ? ENCODING_AUTO
+                   : encoding_by_name(line.short_encoding);
     }
     if (line.encoding) {
         return encoding_by_any_name(line.encoding);
     }
-    // The new formats are always UTF-8: Windows-1252, the commonest, unless asked.
-    return line.output == FORMAT_LISTING ? ENCODING_NONE : ENCODING_WINDOWS_1252;
+    // The other formats are always UTF-8: from the page the texts look like,
+    // unless asked.
+    return line.output == FORMAT_LISTING ? ENCODING_NONE : ENCODING_AUTO;
 }
 
 // Checks the encoding asked for; false (a usage error, told) when it is not
@@ -252,7 +256,8 @@ bool check_encoding(const command_line& line, std::FILE* err) {
         return true;
     }
     const bool exact_only = line.short_encoding != nullptr;
-    if ((exact_only ? encoding_by_name(asked) : encoding_by_any_name(asked)) != ENCODING_NONE) {
+    if (std::strcmp(asked, "auto") == 0 ||
+        (exact_only ? encoding_by_name(asked) : encoding_by_any_name(asked)) != ENCODING_NONE) {
         return true;
     }
     const bool listing = line.output == FORMAT_LISTING;
@@ -306,6 +311,9 @@ int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::F
     walk_options options;
     options.err = err;
     options.report_failures = true;
+    // Texts shown as stored on a terminal: say which page they look like.
+    options.suggest_encoding = line.output == FORMAT_LISTING && is_terminal(out) &&
+                               !line.short_encoding && !line.encoding && !line.classic_option;
     options.filter = setup.filtered ? &setup.filter : nullptr;
     int status = EXIT_LISTED;
     bool stopped = false;

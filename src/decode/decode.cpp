@@ -118,6 +118,9 @@ int encoding_by_any_name(std::string_view name) {
             c = static_cast<char>(c - 'A' + 'a');
         }
     }
+    if (lower == "auto") {
+        return ENCODING_AUTO;
+    }
     std::string_view number = lower;
     for (const std::string_view prefix : {std::string_view("windows-"), std::string_view("cp")}) {
         if (number.substr(0, prefix.size()) == prefix) {
@@ -141,7 +144,9 @@ const char* encoding_name(int encoding) {
 
 char* decode_text(const code_page* page, std::string_view text, char* dest) {
     if (!page) {
-        std::memcpy(dest, text.data(), text.size());
+        if (!text.empty()) {  // an empty view may hold no pointer at all
+            std::memcpy(dest, text.data(), text.size());
+        }
         return dest + text.size();
     }
     if (page->upper) {

@@ -10,6 +10,7 @@
 // How the texts of a card file are printed. Chosen once per run. Apart from
 // ENCODING_WINDOWS_1251 (1), a code page's value is its number.
 enum encoding_choice : int {
+    ENCODING_AUTO = -1,            // the code page the texts look like (detect.h)
     ENCODING_NONE = 0,             // texts are printed byte for byte as stored
     ENCODING_WINDOWS_1251 = 1,     // Cyrillic
     ENCODING_WINDOWS_874 = 874,    // Thai

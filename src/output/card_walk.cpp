@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "cardfile/code_page_guess.h"
 #include "cardfile/input.h"
 #include "decode/decode.h"
 
@@ -128,6 +129,34 @@ bool walk_cards(card_stream& in, card_walk& walk, const card_writers& writers,
     return true;
 }
 
+// Tells on standard error what page the texts look like: the page chosen
+// for them, or for texts shown as stored the option that shows them in it.
+void tell_guess(const char* path, const detection& guess, const walk_options& options) {
+    const char* name = encoding_name(guess.encoding);
+    const std::string languages = guess.language_hint ? guess.language_hint : "";
+    if (options.encoding != ENCODING_AUTO) {
+        if (!guess.ascii_only) {
+            // The script alone: what comes before any ':'.
+            std::fprintf(options.err,
+                         "crdview: the texts look like %s (%s); crdview -e %s %s shows them in "
+                         "UTF-8\n",
+                         name, languages.substr(0, languages.find(':')).c_str(), name, path);
+        }
+    } else if (guess.ascii_only) {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts are ASCII; any code page shows them alike\n", path);
+    } else if (guess.weak) {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts look most like %s (%s), but the guess is weak; -e "
+                     "NAME chooses the code page yourself\n",
+                     path, name, languages.c_str());
+    } else {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts look like %s (%s); -e %s chooses it yourself\n", path,
+                     name, languages.c_str(), name);
+    }
+}
+
 }  // namespace
 
 walk_result walk_card_stream(std::FILE* file, const char* path, const card_writers& writers,
@@ -146,6 +175,13 @@ walk_result walk_card_stream(std::FILE* file, const char* path, const card_write
     file_end outcome;
     bool begun = false;
     try {
+        // The code page is guessed in a walk of its own, before the writers'.
+        const bool guessing = options.encoding == ENCODING_AUTO || options.suggest_encoding;
+        const detection guess = guessing ? guess_code_page(file) : detection{};
+        if (options.encoding == ENCODING_AUTO) {
+            start.encoding = guess.encoding;
+            start.encoding_detected = true;
+        }
         const card_reader reader = open_card_reader(file);
         card_stream& in = *reader;
         card_walk walk = start_card_walk(in);
@@ -154,6 +190,9 @@ walk_result walk_card_stream(std::FILE* file, const char* path, const card_write
         start.error = read_error(in);
         if (start.result != CARD_FILE_OK) {
             return not_walked(start, writers, options);
+        }
+        if (guessing) {
+            tell_guess(path, guess, options);
         }
         for (const std::string& problem : walk.file_problems) {
             report.add(problem);  // the header's

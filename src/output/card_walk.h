@@ -40,7 +40,12 @@ struct card_filter {
 [[nodiscard]] bool keep_card(card_filter& filter, const card_record& card, int encoding);
 
 struct walk_options {
-    int encoding = 0;         // handed to the writers in file_start
+    // Handed to the writers in file_start; ENCODING_AUTO: the page the texts
+    // look like, chosen for each file and told on `err`.
+    int encoding = 0;
+    // Texts shown as stored on a terminal: when they are not ASCII, tell on
+    // `err` which page they look like and how to show them in it.
+    bool suggest_encoding = false;
     std::FILE* err = stderr;  // where problems and failures are told
     // Tell on `err` why a file could not be opened or read, or is not a card
     // file (the listing also closes its own output with a message then).

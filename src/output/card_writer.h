@@ -23,6 +23,7 @@ struct file_start {
     int error = 0;
     card_file_header header{};
     int encoding = 0;  // the code page the texts are shown in; ENCODING_NONE: as stored
+    bool encoding_detected = false;  // chosen by what the texts look like
 };
 
 // A file as the walk ends it.

@@ -222,6 +222,8 @@ void json_writer::begin(const file_start& file) {
     put_literal(block, file.header.variant == VARIANT_RRG ? "\"RRG\"" : "\"MGC\"");
     put_literal(block, ", \"encoding\": ");
     put_string(block, name ? name : "");
+    put_literal(block, file.encoding_detected ? ", \"encoding_detected\": true"
+                                              : ", \"encoding_detected\": false");
     put_literal(block, ", \"count\": ");
     put_number(block, file.header.count);
     put_literal(block, ",\n \"cards\": [");

@@ -19,6 +19,9 @@ char* make_output_room(output_block& block, std::size_t size) {
 }
 
 void put_bytes(output_block& block, std::string_view bytes) {
+    if (bytes.empty()) {
+        return;  // an empty view may hold no pointer at all
+    }
     char* const at = output_room(block, bytes.size());
     std::memcpy(at, bytes.data(), bytes.size());
     output_done(block, at + bytes.size());

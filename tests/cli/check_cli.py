@@ -235,6 +235,31 @@ def main():
     status, out, _ = run(crdview, ["--extract=a.crd/x", "a.crd"], scratch)
     check(status == 2 and out == b"", "extract into a file's path: status %d" % status)
 
+    # The code page: JSON and CSV choose it by what the texts look like and
+    # say so; a listing on a terminal only suggests it; a pipe hears nothing.
+    contacts = os.path.join(source, "examples", "contacts.crd")
+    status, out, err = run(crdview, ["--format=json", contacts], scratch)
+    document = json.loads(out)
+    check(status == 0 and document["encoding"] == "Windows-1251" and
+          document["encoding_detected"] is True and
+          document["cards"][0]["title"] == "Аксёнова Мария Петровна" and
+          err.startswith(b"crdview: %s: the texts look like Windows-1251 (Cyrillic: Russian" %
+                         contacts.encode()) and err.endswith(b"; -e Windows-1251 chooses it yourself\n"),
+          "auto: %r" % err)
+    named = json.loads(run(crdview, ["--format=json", "-e", "Windows-1251", contacts], scratch)[1])
+    check(named["encoding_detected"] is False, "auto: -e named is not detected")
+    check(run(crdview, ["--format=csv", "--encoding=auto", "a.crd"], scratch)[2] ==
+          b"crdview: a.crd: the texts are ASCII; any code page shows them alike\n", "auto: ASCII")
+    noise = bytes((i * 131 + 7) % 128 + 128 for i in range(400))
+    write("noise.crd", mgc([(b"Noise", noise)]))
+    check(b"the guess is weak" in run(crdview, ["-e", "auto", "noise.crd"], scratch)[2],
+          "auto: random bytes are a weak guess")
+    screen = on_terminal(crdview, [contacts], scratch)
+    check(b"crdview: the texts look like Windows-1251 (Cyrillic); crdview -e Windows-1251 " in screen
+          and b" shows them in UTF-8" in screen, "terminal: no code page hint")
+    check(run(crdview, [contacts], scratch)[2] == b"", "pipe: a code page hint")
+    check(b"look like" not in on_terminal(crdview, ["a.crd"], scratch), "terminal: hint for ASCII")
+
     print("%d problems" % len(failures))
     sys.exit(1 if failures else 0)
 

@@ -220,6 +220,8 @@ def json_value(value, convert):
     converted (up to the first NUL), str as it is, dict keys in order."""
     if value is None:
         return "null"
+    if isinstance(value, bool):
+        return "true" if value else "false"
     if isinstance(value, int):
         return "%d" % value
     if isinstance(value, bytes):
@@ -253,9 +255,9 @@ def json_card(card):
     return fields
 
 
-def json_of(path, view, encoding, convert):
+def json_of(path, view, encoding, convert, detected=False):
     top = json_value({"file": path, "variant": view.signature.decode(), "encoding": encoding,
-                      "count": view.count}, convert)
+                      "encoding_detected": detected, "count": view.count}, convert)
     cards = "".join("\n  " + json_value(json_card(card), convert) + ","
                     for card in view.cards).rstrip(",")
     problems = json_value(view.early + view.late, convert)
@@ -426,15 +428,28 @@ def listing_case(name, data, view, args_before=(), err=b"", convert=as_stored):
          CLOSE_LISTED, card_data=data, err=err + damage_report(path, view))
 
 
+def all_ascii(view):
+    """Whether every title and text crdview reads of `view` is ASCII."""
+    return all(byte < 0x80 for card in view.cards
+               for text in (card.title, card.text or b"") for byte in up_to_nul(text))
+
+
+def ascii_note(path):
+    """What the formats say of a file whose code page they chose and whose texts are ASCII."""
+    return b"crdview: %s: the texts are ASCII; any code page shows them alike\n" % path.encode()
+
+
 def format_cases(name, view, encoding="Windows-1252"):
     """NAME_json and NAME_csv: the card file of case NAME as JSON and CSV,
-    converted from `encoding` (the formats' default when it is Windows-1252)."""
+    converted from `encoding`. Windows-1252 is what the formats choose for
+    ASCII texts themselves (then no -e is given); any other page is named."""
     path = name + ".crd"
     convert = from_code_page("cp" + encoding.split("-")[1])
-    choice = [] if encoding == "Windows-1252" else ["-e", encoding]
-    problems = damage_report(path, view)
+    detected = encoding == "Windows-1252" and all_ascii(view)
+    choice = [] if detected else ["-e", encoding]
+    problems = (ascii_note(path) if detected else b"") + damage_report(path, view)
     case(name + "_json", ["--format=json"] + choice + [path],
-         json_of(path, view, encoding, convert), err=problems)
+         json_of(path, view, encoding, convert, detected), err=problems)
     case(name + "_csv", ["--format=csv"] + choice + [path], csv_of(view, convert), err=problems)
 
 
@@ -988,7 +1003,7 @@ def damage_cases():
     path = "damage_text_cut.crd"
     case("strict_damaged", ["--strict", path], banner(path) + listing_of(cut, as_stored) +
          CLOSE_LISTED, status=EXIT_NOT_LISTED, err=damage_report(path, cut))
-    case("strict_damaged_json", ["--format=json", "--strict", path],
+    case("strict_damaged_json", ["--format=json", "--strict", "-e", "Windows-1252", path],
          json_of(path, cut, "Windows-1252", cp1252_to_utf8), status=EXIT_NOT_LISTED,
          err=damage_report(path, cut))
     path = "damage_mgc_whole.crd"
@@ -1089,7 +1104,7 @@ def command_line_cases_v2():
     docs = [json_of(name, view, "Windows-1252", from_code_page("cp1252"))
             for name, view in (("mgc_two_cards.crd", two), ("as_stored.crd", russian))]
     case("json_several_files", ["--format=json", "mgc_two_cards.crd", "none.crd",
-                                "as_stored.crd"],
+                                "as_stored.crd", "-e", "Windows-1252"],
          b"[\n" + b",\n".join(doc[:-1] for doc in docs) + b"\n]\n", status=EXIT_NOT_LISTED,
          err=no_such)
     rows = []
@@ -1098,7 +1113,7 @@ def command_line_cases_v2():
         rows += [b"%s,%d,%s,%s\r\n" % (name.encode(), card.number, csv_field(card.title, convert),
                                         csv_field(card.text or b"", convert))
                  for card in view.cards]
-    case("csv_several_files", ["--format=csv", "mgc_two_cards.crd", "as_stored.crd"],
+    case("csv_several_files", ["--format=csv", "-e", "Windows-1252", "mgc_two_cards.crd", "as_stored.crd"],
          b"file,number,title,text\r\n" + b"".join(rows))
     # --find and --card keep cards; the header keeps the stored count.
     kept = FileView(b"MGC", 2, [card for card in russian.cards if card.number == 2])

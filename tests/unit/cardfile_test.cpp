@@ -241,6 +241,7 @@ TEST(JsonWriter, HandBuiltRecordsWithNoFileAtAll) {
     json.end(outcome);
     EXPECT_EQ(contents(out.get()),
               "{\"file\": \"cards.crd\", \"variant\": \"MGC\", \"encoding\": \"Windows-1251\", "
+              "\"encoding_detected\": false, "
               "\"count\": 2,\n \"cards\": [\n"
               "  {\"number\": 1, \"title\": \"\xD0\x90\", \"text\": \"a\\\"b\", \"graphic\": "
               "{\"length\": 4, \"width\": 16, \"height\": 2, \"x\": 3, \"y\": 5}, \"files\": "
