@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "single_byte.h"
+#include "utf8.h"
 
 namespace {
 
@@ -49,22 +50,14 @@ const std::array<code_page, 14> CODE_PAGES = {{
     {ENCODING_WINDOWS_950, "Windows-950", nullptr, {CP950_SINGLE, CP950_LEAD_ROW, CP950_PAIRS}},
 }};
 
-// Writes the UTF-8 form of `cp` (a character of the Basic Multilingual Plane),
-// or '*' for 0, and returns where the next one goes.
-char* put_utf8(char16_t cp, char* dest) {
+// Writes the UTF-8 form of `cp`, or '*' for 0 (no character), and returns
+// where the next one goes.
+char* put_character(char16_t cp, char* dest) {
     if (cp == 0) {
         *dest++ = UNASSIGNED_REPLACEMENT;
-    } else if (cp < 0x80) {
-        *dest++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *dest++ = static_cast<char>(0xC0 | (cp >> 6));
-        *dest++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *dest++ = static_cast<char>(0xE0 | (cp >> 12));
-        *dest++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *dest++ = static_cast<char>(0x80 | (cp & 0x3F));
+        return dest;
     }
-    return dest;
+    return put_utf8(cp, dest);
 }
 
 char* double_byte_to_utf8_at(const double_byte_page& page, std::string_view text, char* dest) {
@@ -78,7 +71,7 @@ char* double_byte_to_utf8_at(const double_byte_page& page, std::string_view text
         }
         const unsigned row = page.lead_row[byte - 0x80];
         if (row == 0) {
-            dest = put_utf8(page.single[byte - 0x80], dest);
+            dest = put_character(page.single[byte - 0x80], dest);
             continue;
         }
         char16_t cp = 0;  // a lead byte at the end, or a pair without a character: '*'
@@ -86,7 +79,7 @@ char* double_byte_to_utf8_at(const double_byte_page& page, std::string_view text
             cp = page.pairs[(row - 1) * TRAIL_COUNT + (*in - TRAIL_FIRST)];
             in += cp != 0 ? 1 : 0;
         }
-        dest = put_utf8(cp, dest);
+        dest = put_character(cp, dest);
     }
     return dest;
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decode/utf8.h"
+
 // The x86 vector path is compiled where GCC and Clang can compile one function
 // for AVX2 alone and ask the processor at run time whether it has it.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(_MSC_VER)
@@ -22,16 +24,10 @@ constexpr unsigned char UNASSIGNED_MARK = '*';
 using utf8_form = std::array<unsigned char, 4>;
 
 utf8_form encode_utf8(char32_t cp) {
-    if (cp < 0x80) {
-        return {static_cast<unsigned char>(cp), 0, 0, 1};
-    }
-    if (cp < 0x800) {
-        return {static_cast<unsigned char>(0xC0 | (cp >> 6)),
-                static_cast<unsigned char>(0x80 | (cp & 0x3F)), 0, 2};
-    }
-    return {static_cast<unsigned char>(0xE0 | (cp >> 12)),
-            static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)),
-            static_cast<unsigned char>(0x80 | (cp & 0x3F)), 3};
+    char bytes[4] = {};
+    const char* end = put_utf8(cp, bytes);
+    return {static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]),
+            static_cast<unsigned char>(bytes[2]), static_cast<unsigned char>(end - bytes)};
 }
 
 bool two_byte_form(char32_t cp) {

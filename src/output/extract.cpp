@@ -13,6 +13,7 @@
 
 #include "cardfile/fixed.h"
 #include "cardfile/format.h"
+#include "cardfile/input.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -39,16 +40,6 @@ std::array<unsigned char, BMP_FILE_HEADER_SIZE> bmp_file_header(std::uint32_t fi
     encode_u32(header.data() + 10, rows_at);
     return header;
 }
-
-// A file opened for writing one picture or object.
-struct new_file {
-    std::FILE* file = nullptr;
-    ~new_file() {
-        if (file) {
-            std::fclose(file);
-        }
-    }
-};
 
 void close_descriptor(int fd) {
 #ifdef _WIN32
@@ -115,8 +106,8 @@ enum open_outcome { FILE_OPENED, FILE_LEFT, FILE_FAILED };
 
 // Opens `path` for one picture or object: created new, or replaced when
 // `overwrite` allows; FILE_LEFT (with `why`) when it exists and is left as it is.
-open_outcome open_output(const std::string& path, bool overwrite, new_file& out, std::string& error,
-                         const char*& why) {
+open_outcome open_output(const std::string& path, bool overwrite, owned_stream& out,
+                         std::string& error, const char*& why) {
 #ifdef _WIN32
     int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0644);
 #else
@@ -137,8 +128,8 @@ open_outcome open_output(const std::string& path, bool overwrite, new_file& out,
         error = path + ": " + std::strerror(errno);
         return FILE_FAILED;
     }
-    out.file = fdopen(fd, "wb");
-    if (!out.file) {
+    out.reset(fdopen(fd, "wb"));
+    if (!out) {
         error = path + ": " + std::strerror(errno);
         close_descriptor(fd);
         return FILE_FAILED;
@@ -152,7 +143,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
                 std::string_view head, file_span span) {
     const std::string path =
         state.dir + (state.dir.empty() || state.dir.back() == '/' ? "" : "/") + state.prefix + name;
-    new_file out;
+    owned_stream out;
     const char* why = nullptr;
     switch (open_output(path, state.overwrite, out, state.error, why)) {
     case FILE_OPENED:
@@ -165,7 +156,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
         state.failed = true;
         return false;
     }
-    bool written = std::fwrite(head.data(), 1, head.size(), out.file) == head.size();
+    bool written = std::fwrite(head.data(), 1, head.size(), out.get()) == head.size();
     while (written && span.size > 0) {
         std::size_t size = 0;
         const unsigned char* block = read_data_block(context.data, span, size);
@@ -174,9 +165,10 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
             state.failed = true;
             return false;
         }
-        written = std::fwrite(block, 1, size, out.file) == size;
+        written = std::fwrite(block, 1, size, out.get()) == size;
     }
-    if (!written || std::fflush(out.file) != 0) {
+    // A file is written only once it is closed: the last of its bytes may fail there.
+    if (!written || std::fclose(out.release()) != 0) {
         state.error = path + ": " + std::strerror(errno);
         state.failed = true;
         return false;
