@@ -97,14 +97,14 @@ def metafile(width, height):
 
 
 def logo():
-    """A small monochrome picture, 32 x 16 at (8, 4) on the card: a framed
-    box with a diagonal, a letterhead mark."""
+    """A small monochrome picture, 32 x 16 at (8, 108) on the card, below the
+    card's five lines: a framed box with a diagonal, a letterhead mark."""
     width, height = 32, 16
 
     def ink(x, y):
         return y in (0, height - 1) or x in (0, width - 1) or x == 2 * y
 
-    return crd.Picture(width, height, 8, 4, crd.monochrome_bits(width, height, ink))
+    return crd.Picture(width, height, 8, 108, crd.monochrome_bits(width, height, ink))
 
 
 def card_file(head, entries):
@@ -201,7 +201,7 @@ def office():
             1, crd.EMBEDDED, b"PBrush",
             crd.embedded_data(plan) + presentation(b"DIB", 48, 32, plan[14:]),
             crlf(["Second floor, east wing.",
-                  "The desk by the window is the printer's."]))),
+                  "The desk by the window is the printer's."]), rect=(8, 48, 56, 80))),
         ("Printer supplies", rrg_text_body(crlf([
             "Toner: HP 92298A (two in the cupboard)",
             "Paper: A4, 80 g/m2, order from Northwind Stationers",
@@ -216,10 +216,10 @@ def office():
                             network=b"\\\\OFFICE\\DOCS\\BUDGET95.DOC") +
             presentation(b"METAFILEPICT", 2540, 1270, metafile(200, 100)),
             crlf(["The budget lives on the office server;",
-                  "this card shows its first page."]))),
+                  "this card shows its first page."]), rect=(8, 48, 208, 148))),
         ("Company stamp", rrg_object_body(
             3, crd.STATIC, b"DIB", crd.ole_picture(b"DIB", 32, 32, stamp_bmp[14:]),
-            crlf(["Use on invoices only."]))),
+            crlf(["Use on invoices only."]), rect=(8, 28, 40, 60))),
     ]
     last_object_uid = 3
     return card_file(crd.header(crd.RRG, len(cards), rrg_field=last_object_uid), cards)

@@ -3,7 +3,8 @@
 // listing that crdview uses for a file on disk; then writes it as JSON and
 // as CSV, and checks that both parse (JSON with nlohmann's parser, which also
 // holds strings to UTF-8; CSV as RFC 4180 records of three fields) and hold
-// the same number of cards.
+// the same number of cards; and writes it as an HTML page and as vCards,
+// which draws every picture in it as a PNG file.
 //
 // The bytes are served by a read-only stream that behaves like a regular
 // file: it may be positioned anywhere at or beyond its end, and a read there
@@ -20,15 +21,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "decode/decode.h"
 #include "output/card_walk.h"
 #include "output/csv.h"
+#include "output/extract.h"
+#include "output/html.h"
 #include "output/json.h"
 #include "output/listing.h"
+#include "output/vcard.h"
 
 namespace {
 
@@ -127,41 +133,111 @@ std::FILE* problem_sink() {
     return discard_stream();
 }
 
+// What `writer` makes of the bytes, read as a card file with its texts in
+// `encoding`; `result` says how the walk went.
+template <typename Writer>
+std::string written_by(Writer& writer, const std::uint8_t* data, std::size_t size, int encoding,
+                       const char* path, card_file_result& result) {
+    memory_file file{data, size, 0};
+    std::FILE* in = open_bytes(file);
+    char* bytes = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&bytes, &length);
+    if (!in || !out) {
+        __builtin_trap();
+    }
+    if constexpr (!std::is_same_v<Writer, extract_writer>) {
+        writer.block.out = out;  // the extractor writes files of its own
+    }
+    walk_options options;
+    options.encoding = encoding;
+    options.err = problem_sink();
+    result = walk_card_stream(in, path, {&writer}, options).result;
+    writer.finish();
+    std::fclose(in);
+    std::fclose(out);
+    std::string output(bytes, length);
+    std::free(bytes);
+    return output;
+}
+
 // What the JSON and CSV writers make of the bytes, or a trap when either
 // does not parse or they disagree on the number of cards.
 void check_formats(const std::uint8_t* data, std::size_t size, int encoding) {
-    std::string outputs[2];
-    for (int format = 0; format < 2; ++format) {
-        memory_file file{data, size, 0};
-        std::FILE* in = open_bytes(file);
-        char* bytes = nullptr;
-        std::size_t length = 0;
-        std::FILE* out = open_memstream(&bytes, &length);
-        if (!in || !out) {
-            __builtin_trap();
-        }
-        json_writer json{out};
-        csv_writer csv{out, false};
-        walk_options options;
-        options.encoding = encoding;
-        options.err = problem_sink();
-        const walk_result walked = walk_card_stream(
-            in, "fuzz\xff.crd",
-            {format == 0 ? static_cast<card_writer*>(&json) : static_cast<card_writer*>(&csv)},
-            options);
-        std::fclose(in);
-        std::fclose(out);
-        outputs[format].assign(bytes, length);
-        std::free(bytes);
-        if (walked.result != CARD_FILE_OK) {
-            return;
-        }
+    json_writer json{nullptr};
+    csv_writer csv{nullptr, false};
+    card_file_result result = CARD_FILE_OK;
+    const std::string document_text =
+        written_by(json, data, size, encoding, "fuzz\xff.crd", result);
+    if (result != CARD_FILE_OK) {
+        return;
     }
-    const nlohmann::json document = nlohmann::json::parse(outputs[0], nullptr, false);
-    const long records = csv_records(outputs[1]);
+    const std::string table = written_by(csv, data, size, encoding, "fuzz\xff.crd", result);
+    const nlohmann::json document = nlohmann::json::parse(document_text, nullptr, false);
+    const long records = csv_records(table);
     if (document.is_discarded() || records < 1 ||
         document["cards"].size() != static_cast<std::size_t>(records - 1)) {
         __builtin_trap();
+    }
+}
+
+// Whether `text` is UTF-8 whose lines each end with CR LF and hold at most
+// 75 octets: what a vCard stream is, whatever the card file.
+bool vcard_lines(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos || end - start > 75 ||
+            text.substr(start, end - start).find_first_of("\r\n") != std::string_view::npos) {
+            return false;
+        }
+        start = end + 2;
+    }
+    return valid_utf8(text) == text;
+}
+
+// The HTML page and the vCards (3.0 and 4.0) of the bytes, which make every
+// picture in them a PNG file; a trap when the page is not closed or a vCard
+// line breaks the folding rules.
+void check_html_and_vcard(const std::uint8_t* data, std::size_t size, int encoding) {
+    html_writer html{nullptr, true, "fuzz <dir>"};
+    vcard_writer vcard3{nullptr, 3};
+    vcard_writer vcard4{nullptr, 4};
+    const std::string_view closing = "</body>\n</html>\n";
+    card_file_result result = CARD_FILE_OK;
+    const std::string page = written_by(html, data, size, encoding, "fuzz<&\">\xff.crd", result);
+    if (result != CARD_FILE_OK) {
+        return;
+    }
+    if (page.size() < closing.size() ||
+        page.compare(page.size() - closing.size(), closing.size(), closing) != 0 ||
+        !vcard_lines(written_by(vcard3, data, size, encoding, "fuzz.crd", result)) ||
+        !vcard_lines(written_by(vcard4, data, size, encoding, "fuzz.crd", result))) {
+        __builtin_trap();
+    }
+}
+
+// Every picture and object of the bytes written out into a scratch directory
+// (each input's files replacing the last one's).
+void check_extract(const std::uint8_t* data, std::size_t size) {
+    static char dir[] = "/tmp/crdview-fuzz-XXXXXX";
+    static const bool made = [] {
+        if (!mkdtemp(dir)) {
+            return false;
+        }
+        std::atexit([] { std::filesystem::remove_all(dir); });
+        return true;
+    }();
+    if (!made) {
+        return;
+    }
+    extract_writer extract{dir};
+    extract.overwrite = true;
+    extract.err = problem_sink();
+    card_file_result result = CARD_FILE_OK;
+    written_by(extract, data, size, ENCODING_NONE, "fuzz.crd", result);
+    if (extract.failed) {
+        __builtin_trap();  // nothing the card file holds may stop the writing of its pictures
     }
 }
 
@@ -195,5 +271,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check_formats(data, size, ENCODING_WINDOWS_1252);
     check_formats(data, size, ENCODING_WINDOWS_936);
+    check_html_and_vcard(data, size, ENCODING_NONE);
+    check_html_and_vcard(data, size, ENCODING_WINDOWS_932);
+    check_extract(data, size);
     return 0;
 }

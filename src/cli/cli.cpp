@@ -23,8 +23,10 @@
 #include "output/card_walk.h"
 #include "output/csv.h"
 #include "output/extract.h"
+#include "output/html.h"
 #include "output/json.h"
 #include "output/listing.h"
+#include "output/vcard.h"
 
 #ifndef CRDVIEW_VERSION
 #define CRDVIEW_VERSION "unknown"
@@ -37,7 +39,7 @@ constexpr const char* HELP_TEXT =
     "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
     "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n"
     "  --encoding=<encoding> the same as -e <encoding>.\n"
-    "  --format=<format> listing (the default), json or csv.\n"
+    "  --format=<format> listing (the default), json, csv, html, vcard or vcard4.\n"
     "  --extract=<dir> also write each card's picture or object into dir.\n"
     "  --overwrite   with --extract, replace the files there (regular files only).\n"
     "  --find=<text> only the cards whose title or text holds text, in any case.\n"
@@ -51,9 +53,16 @@ constexpr const char* HELP_TEXT =
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
 
-enum output_format { FORMAT_LISTING, FORMAT_JSON, FORMAT_CSV };
+enum output_format {
+    FORMAT_LISTING,
+    FORMAT_JSON,
+    FORMAT_CSV,
+    FORMAT_HTML,
+    FORMAT_VCARD,
+    FORMAT_VCARD4
+};
 
-constexpr const char* FORMAT_NAMES = "listing, json, csv";
+constexpr const char* FORMAT_NAMES = "listing, json, csv, html, vcard, vcard4";
 
 // The command line as read: its options, and where its files are (the files
 // themselves are found again in `argv` by for_each_file, so that reading the
@@ -301,6 +310,8 @@ int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::F
     listing.caret = !line.raw && is_terminal(out);
     json_writer json{out, several};
     csv_writer csv{out, line.extract != nullptr, several};
+    html_writer html{out, several, line.extract ? line.extract : ""};
+    vcard_writer vcard{out, line.output == FORMAT_VCARD4 ? 4 : 3};
     extract_writer extract{line.extract ? line.extract : ""};
     extract.overwrite = line.overwrite;
     extract.several = several;
@@ -309,9 +320,25 @@ int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::F
     if (line.extract) {
         writers.add(&extract);
     }
-    writers.add(line.output == FORMAT_JSON  ? static_cast<card_writer*>(&json)
-                : line.output == FORMAT_CSV ? static_cast<card_writer*>(&csv)
-                                            : static_cast<card_writer*>(&listing));
+    card_writer* format = &listing;
+    switch (line.output) {
+    case FORMAT_JSON:
+        format = &json;
+        break;
+    case FORMAT_CSV:
+        format = &csv;
+        break;
+    case FORMAT_HTML:
+        format = &html;
+        break;
+    case FORMAT_VCARD:
+    case FORMAT_VCARD4:
+        format = &vcard;
+        break;
+    case FORMAT_LISTING:
+        break;
+    }
+    writers.add(format);
     walk_options options;
     options.err = err;
     options.report_failures = true;
@@ -385,6 +412,12 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
             line.output = FORMAT_JSON;
         } else if (name == "csv") {
             line.output = FORMAT_CSV;
+        } else if (name == "html") {
+            line.output = FORMAT_HTML;
+        } else if (name == "vcard") {
+            line.output = FORMAT_VCARD;
+        } else if (name == "vcard4") {
+            line.output = FORMAT_VCARD4;
         } else if (name != "listing") {
             std::fprintf(err, "crdview: unknown format \"%s\" (accepted: %s)\n", line.format,
                          FORMAT_NAMES);

@@ -1129,6 +1129,289 @@ def command_line_cases_v2():
          err=b"crdview: --card=3,: not a list of card numbers (such as 3, 3,7 or 10-20)\n")
 
 
+def html_vcard_cases():
+    """The HTML page and the vCards (3.0 and 4.0) of cards placed with the
+    builder: texts with markup, escapes and control characters, phone
+    numbers, e-mail and web addresses, an "MGC" picture and object cards.
+    Pictures are PNG files made here with Python's zlib: the pixel rows
+    unfiltered, deflated at zlib's default level in one IDAT chunk."""
+    import base64
+    import zlib
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(
+            ">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    def png(width, height, depth, colour_type, rows, palette=None):
+        head = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0)
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) +
+                (chunk(b"PLTE", palette) if palette else b"") +
+                chunk(b"IDAT", zlib.compress(b"".join(b"\0" + row for row in rows))) +
+                chunk(b"IEND", b""))
+
+    # An "MGC" picture 12 pixels wide: rows of 2 bytes, the 4 bits after the
+    # last pixel 0 in the PNG. A 2 x 2 DIB of 1 bit a pixel, bottom row first.
+    picture = crd.Picture(12, 2, 5, 6, b"\x0f\xff\xf0\x0f")
+    picture_png = png(12, 2, 1, 0, [b"\x0f\xf0", b"\xf0\x00"])
+    dib = (struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 0, 0, 0, 0) +
+           b"\0\0\0\0\xff\xff\xff\0" + b"\x40\0\0\0\x80\0\0\0")
+    dib_png = png(2, 2, 1, 3, [b"\x80", b"\x40"], palette=b"\0\0\0\xff\xff\xff")
+    bmp = b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, 14 + 48) + dib
+    plan = b"C:\\DOCS\\A&B.DOC"
+
+    contact = cp("Call +1 (555) 010-4477 or 555.013.2290; born 12.03.1994, ZIP 12345-6789.\r\n"
+                 "Mail jane.doe@example.org, see www.example.com. Back\\slash\tTab\r\n"
+                 "Ёжик в тумане — строка длиннее семидесяти пяти октетов, сложенная по символам")
+    odd = (b"<b>&amp;</b> \"q\" 'a'\r\nESC\x1b[0m bell\x07 lone\rCR del\x7f" +
+           b" On the fold ESC\x1b, the caret pair kept whole.")
+    mgc_cards = [
+        Card(cp("Doe, Jane Mary"), mgc_text(contact)),
+        Card(b"<Markup> & \"quotes\"", mgc_text(odd)),
+        Card(b"Picture", mgc_text(b"Under the picture", picture=picture)),
+        Card(b"", mgc_text(b"")),
+    ]
+    mgc_data, _ = card_file(b"MGC", mgc_cards)
+    rrg_cards = [
+        Card(b"Floor plan", ole_card(1, crd.EMBEDDED, b"PBrush", crd.embedded_data(bmp) +
+                                     crd.presentation(b"DIB", crd.ole_picture(b"DIB", 2, 2, dib)),
+                                     b"Plan", native_size=len(bmp), picture=(b"DIB", 2, 2))),
+        Card(b"Budget", ole_card(2, crd.LINKED, b"Word.Document.6", crd.linked_data(plan) +
+                                 crd.presentation(b"METAFILEPICT",
+                                                  crd.ole_picture(b"METAFILEPICT", 9, 9, bytes(18))),
+                                 b"Linked", link=plan, picture=(b"METAFILEPICT", 9, 9))),
+        Card(b"Stamp", ole_card(3, crd.STATIC, b"BITMAP", crd.ole_picture(b"BITMAP", 8, 1, b"\xff"),
+                                b"Device bitmap", picture=(b"BITMAP", 8, 1))),
+    ]
+    rrg_data, _ = card_file(b"RRG", rrg_cards)
+
+    # vCards: (title, stored text, N parts, phones, e-mail, web, PNG) a card.
+    def escaped(text):
+        """A text value as tokens: characters, and escapes and caret pairs
+        that a fold never cuts."""
+        out = []
+        for i, c in enumerate(text):
+            if c in "\\,;":
+                out.append("\\" + c)
+            elif c == "\n":
+                out += [] if i > 0 and text[i - 1] == "\r" else ["\\n"]
+            elif c == "\r":
+                out.append("\\n" if text[i + 1:i + 2] == "\n" else "^M")
+            elif c == "\x7f":
+                out.append("^?")
+            elif ord(c) < 0x20 and c != "\t":
+                out.append("^" + chr(ord(c) + 0x40))
+            else:
+                out.append(c)
+        return out
+
+    def folded(*parts):
+        """A content line of plain strings and token lists, folded greedily:
+        at most 75 octets a line, a token never cut."""
+        tokens = [t for part in parts for t in (list(part) if isinstance(part, str) else part)]
+        out, column = b"", 0
+        for token in tokens:
+            data = token.encode()
+            if column + len(data) > 75:
+                out, column = out + b"\r\n ", 1
+            out, column = out + data, column + len(data)
+        return out + b"\r\n"
+
+    def vcards(cards, version):
+        out = b""
+        for title, text, n, tels, mails, webs, photo in cards:
+            out += b"BEGIN:VCARD\r\nVERSION:%s\r\n" % version.encode()
+            out += folded("FN:", escaped(title))
+            name = []
+            for part in n:
+                name += escaped(part) + [";"]
+            out += folded("N:", name, ";")
+            out += b"".join(folded("TEL:" + tel) for tel in tels)
+            out += b"".join(folded(("EMAIL:" if version == "4.0" else "EMAIL;TYPE=INTERNET:") +
+                                   mail) for mail in mails)
+            out += b"".join(folded("URL:" + web) for web in webs)
+            if text is not None:
+                out += folded("NOTE:", escaped(text))
+            if photo:
+                encoded = base64.b64encode(photo).decode()
+                out += folded(("PHOTO:data:image/png;base64," if version == "4.0" else
+                               "PHOTO;ENCODING=b;TYPE=PNG:") + encoded)
+            out += b"END:VCARD\r\n"
+        return out
+
+    def utf8(data):
+        return cp1251_to_utf8(data).decode()
+
+    mgc_vcards = [
+        ("Doe, Jane Mary", utf8(contact), ["Doe", "Jane", "Mary"],
+         ["+1 (555) 010-4477", "555.013.2290"], ["jane.doe@example.org"],
+         ["http://www.example.com"], None),
+        (utf8(mgc_cards[1].title), utf8(odd), [utf8(mgc_cards[1].title), "", ""], [], [], [], None),
+        ("Picture", "Under the picture", ["Picture", "", ""], [], [], [], picture_png),
+        ("Card 4", "", ["Card 4", "", ""], [], [], [], None),
+    ]
+    rrg_vcards = [
+        ("Floor plan", "Plan", ["Floor plan", "", ""], [], [], [], dib_png),
+        ("Budget", "Linked", ["Budget", "", ""], [], [], [], None),
+        ("Stamp", "Device bitmap", ["Stamp", "", ""], [], [], [], None),
+    ]
+    for option, version in (("--format=vcard", "3.0"), ("--format=vcard4", "4.0")):
+        stem = option[len("--format="):]
+        case(stem + "_mgc_cards", [option, "-e", "Windows-1251", stem + "_mgc_cards.crd"],
+             vcards(mgc_vcards, version), card_data=mgc_data)
+        case(stem + "_object_cards", [option, "-e", "Windows-1252", stem + "_object_cards.crd"],
+             vcards(rrg_vcards, version), card_data=rrg_data)
+        case(stem + "_several_files", [option, "-e", "Windows-1251", stem + "_object_cards.crd",
+                                       stem + "_mgc_cards.crd"],
+             vcards(rrg_vcards + mgc_vcards, version))
+
+    # The HTML page.
+    style = (
+        ":root{color-scheme:light}"
+        "body{margin:0;padding:1.5rem;background:#e8e4da;color:#1c1c1c;"
+        "font:15px/1.35 system-ui,\"Segoe UI\",Roboto,\"Noto Sans\",\"DejaVu Sans\",Arial,"
+        "sans-serif;display:flex;flex-direction:column;gap:2rem}"
+        "a{color:#1a4f9c}"
+        "nav.files{order:-1}"
+        "section.file{display:flex;flex-direction:column;gap:1rem}"
+        "section.file>header{order:-2}section.file>nav{order:-1}"
+        "h1{font-size:1.4rem;margin:0 0 .2rem;overflow-wrap:anywhere}"
+        "h2.list{font-size:1rem;margin:0 0 .3rem}"
+        ".facts{margin:0;color:#555}"
+        "nav ol{margin:0;padding-left:2.8rem;columns:18rem}"
+        ".cards{display:flex;flex-wrap:wrap;gap:1.25rem;align-items:flex-start}"
+        ".card{background:#fffef9;border:1px solid #8f897b;box-shadow:3px 3px 0 #b8b1a1;"
+        "min-width:24rem;max-width:100%;width:max-content}"
+        ".card h3{margin:0;padding:.3rem .6rem;font-size:1rem;background:#f3efe3;"
+        "border-bottom:2px solid #c0392b;display:flex;gap:.7rem;overflow-wrap:anywhere}"
+        ".card h3 .number{color:#6d6d6d;font-weight:400}"
+        ".face{position:relative;padding:8px;min-height:4rem}"
+        ".text{position:relative;margin:0;white-space:pre-wrap;overflow-wrap:anywhere;font:inherit;"
+        "text-shadow:0 0 2px #fffef9,0 0 3px #fffef9}"
+        ".placed{position:absolute}"
+        "img{display:block;image-rendering:pixelated}"
+        "img.placed{object-fit:contain}"
+        ".face>img,.face>.box{margin-bottom:.4rem}"
+        ".box{border:1px dashed #777;box-sizing:border-box;display:flex;align-items:flex-end;"
+        "justify-content:flex-end;color:#555;font-size:.7rem;"
+        "background:repeating-linear-gradient(45deg,#f4f4f1 0 6px,#e8e8e3 6px 12px)}"
+        ".box:not(.placed){width:10rem;height:4.5rem}"
+        ".box span{padding:0 .25rem;background:#fffef9cc}"
+        ".caption{margin:0;padding:.2rem .6rem .4rem;color:#555;font-size:.8rem;"
+        "overflow-wrap:anywhere}"
+        ".caption,.problem,.extracted{width:0;min-width:100%;box-sizing:border-box}"
+        ".problem,.problems{margin:0;padding:.3rem .6rem;color:#a61b1b;font-size:.85rem}"
+        ".extracted{margin:0;padding:.2rem .6rem .4rem;font-size:.85rem}"
+        "@media print{body{background:#fff;padding:0}"
+        ".card{box-shadow:none;break-inside:avoid}}")
+
+    def html_text(text):
+        out = ""
+        for i, c in enumerate(text):
+            if c in "&<>\"'":
+                out += {"&": "&amp;", "<": "&lt;", ">": "&gt;", "\"": "&quot;", "'": "&#39;"}[c]
+            elif c in "\t\n" or (c == "\r" and text[i + 1:i + 2] == "\n"):
+                out += c
+            elif c == "\x7f":
+                out += "^?"
+            elif ord(c) < 0x20:
+                out += "^" + chr(ord(c) + 0x40)
+            else:
+                out += c
+        return out
+
+    def page_head(title):
+        return ("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+                "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                "img-src data:; style-src 'unsafe-inline'\">\n"
+                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                "<meta name=\"generator\" content=\"crdview\">\n"
+                "<link rel=\"icon\" href=\"data:,\">\n<title>" + html_text(title) +
+                "</title>\n<style>" + style + "</style>\n</head>\n<body>\n")
+
+    def image(png_bytes, width, height, place, alt):
+        placed = (" class=\"placed\" style=\"left:%dpx;top:%dpx;width:%dpx;height:%dpx\"" % place
+                  if place else "")
+        return ("<img%s width=\"%d\" height=\"%d\" alt=\"%s\" src=\"data:image/png;base64,%s\">" %
+                (placed, width, height, alt, base64.b64encode(png_bytes).decode()))
+
+    def section(number, several, path, variant, cards, encoding):
+        prefix = "file-%d-" % number if several else ""
+        out = ("<section class=\"file\" id=\"file-%d\">\n<header><h1>%s</h1><p class=\"facts\">"
+               "%s card file, %d card%s, texts in %s</p></header>\n<div class=\"cards\">\n" %
+               (number, html_text(path), variant, len(cards), "" if len(cards) == 1 else "s",
+                encoding))
+        for card_number, title, face, text, after in cards:
+            out += ("<article class=\"card\" id=\"%scard-%d\">\n<h3><span class=\"number\">%d"
+                    "</span> <span class=\"title\">%s</span></h3>\n<div class=\"face\"%s>" %
+                    (prefix, card_number, card_number, html_text(title), face[0]))
+            out += face[1] + "<p class=\"text\">" + html_text(text) + "</p></div>\n"
+            out += after + "</article>\n"
+        out += "</div>\n<nav class=\"titles\"><h2 class=\"list\">Cards</h2><ol>\n"
+        for card_number, title, *_ in cards:
+            out += "<li value=\"%d\"><a href=\"#%scard-%d\">%s</a></li>\n" % (
+                card_number, prefix, card_number, html_text(title))
+        return out + "</ol></nav>\n</section>\n"
+
+    def mgc_section(number, several, path):
+        return section(number, several, path, "MGC", [
+            (1, "Doe, Jane Mary", ("", ""), utf8(contact), ""),
+            (2, utf8(mgc_cards[1].title), ("", ""), utf8(odd), ""),
+            (3, "Picture", (" style=\"min-width:17px;min-height:8px\"",
+                            image(picture_png, 12, 2, (5, 6, 12, 2), "The card's picture")),
+             "Under the picture", ""),
+            (4, "", ("", ""), "", ""),
+        ], "Windows-1251")
+
+    def rrg_section(number, several, path):
+        box = ("<div class=\"box placed\" style=\"left:0px;top:0px;width:100px;height:50px\">"
+               "<span>%s</span></div>")
+        return section(number, several, path, "RRG", [
+            (1, "Floor plan", (" style=\"min-width:100px;min-height:50px\"",
+                               image(dib_png, 2, 2, (0, 0, 100, 50), "The card's object")),
+             "Plan", ""),
+            (2, "Budget", (" style=\"min-width:100px;min-height:50px\"",
+                           box % "a Windows metafile"), "Linked",
+             "<p class=\"caption\"><b>Word.Document.6</b> object, linked to <span class=\"link\">"
+             "C:\\DOCS\\A&amp;B.DOC</span>: a Windows metafile, not shown</p>\n"),
+            (3, "Stamp", (" style=\"min-width:100px;min-height:50px\"",
+                          box % "a device-dependent bitmap"), "Device bitmap",
+             "<p class=\"caption\"><b>BITMAP</b> object: a device-dependent bitmap, not shown"
+             "</p>\n"),
+        ], "Windows-1251")
+
+    end = "</body>\n</html>\n"
+    case("html_mgc_cards", ["--format=html", "-e", "Windows-1251", "html_mgc_cards.crd"],
+         (page_head("html_mgc_cards.crd") + mgc_section(1, False, "html_mgc_cards.crd") +
+          end).encode(), card_data=mgc_data)
+    case("html_object_cards", ["--format=html", "-e", "Windows-1251", "html_object_cards.crd"],
+         (page_head("html_object_cards.crd") + rrg_section(1, False, "html_object_cards.crd") +
+          end).encode(), card_data=rrg_data)
+    files = ["html_object_cards.crd", "html_mgc_cards.crd"]
+    case("html_several_files", ["--format=html", "-e", "Windows-1251"] + files,
+         (page_head("Card files") + rrg_section(1, True, files[0]) +
+          mgc_section(2, True, files[1]) +
+          "<nav class=\"files\"><h2 class=\"list\">Card files</h2><ol>\n" +
+          "".join("<li><a href=\"#file-%d\">%s</a></li>\n" % (i, path)
+                  for i, path in enumerate(files, start=1)) + "</ol></nav>\n" + end).encode())
+
+    # The help text and the message for an unknown format name the new ones.
+    for name in written:
+        for extension in (".out", ".err"):
+            path = os.path.join(CASES, name + extension)
+            if not os.path.exists(path):
+                continue
+            with open(path, "rb") as f:
+                data = f.read()
+            mended = data.replace(
+                b"  --format=<format> listing (the default), json or csv.\n",
+                b"  --format=<format> listing (the default), json, csv, html, vcard or vcard4.\n"
+            ).replace(b"(accepted: listing, json, csv)",
+                      b"(accepted: listing, json, csv, html, vcard, vcard4)")
+            if mended != data:
+                with open(path, "wb") as f:
+                    f.write(mended)
+
+
 def main():
     os.makedirs(CASES, exist_ok=True)
     command_line_cases()
@@ -1143,6 +1426,7 @@ def main():
     picture_cases()
     damage_cases()
     command_line_cases_v2()
+    html_vcard_cases()
     # Remove what an earlier run wrote for cases that no longer exist.
     for entry in os.listdir(CASES):
         stem, ext = os.path.splitext(entry)

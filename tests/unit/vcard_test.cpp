@@ -1,0 +1,91 @@
+// What the vCard writer takes for a phone number, an e-mail address and a web
+// address in a card's text: table-driven, each row a text and what a careful
+// reader finds in it.
+#include "output/vcard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using found_list = std::vector<std::string>;
+
+template <typename Finder>
+found_list find_all(Finder finder, std::string_view text) {
+    std::vector<std::string_view> found;
+    finder(text, found);
+    return {found.begin(), found.end()};
+}
+
+struct row {
+    const char* text;
+    found_list expected;
+};
+
+TEST(VcardFind, PhoneNumbers) {
+    const row rows[] = {
+        {"Tel.: +7 (495) 123-45-67, моб. +7 916 555-12-34",
+         {"+7 (495) 123-45-67", "+7 916 555-12-34"}},
+        {"24-hour emergency line: (555) 010-4477", {"(555) 010-4477"}},
+        {"(555) 010-4477 at the very start", {"(555) 010-4477"}},
+        {"Тел./факс: (8182) 65-40-17\r\n", {"(8182) 65-40-17"}},
+        {"555.013.2290 and 555-0134-22.", {"555.013.2290", "555-0134-22"}},
+        {"+44 20 7946 0958 twice: +44 20 7946 0958", {"+44 20 7946 0958"}},
+        // Too few or too many digits.
+        {"Office № 305, 3 floor; 123-456", {}},
+        {"1234567890123456", {}},
+        // Dates, spans of years, postal codes, sums.
+        {"born 12.03.1994, met 1994-03-12, on 3/4/2001", {}},
+        {"from 1994-1995", {}},
+        {"ZIP 12345-6789, CEP 01310-100", {}},
+        {"〒100-0005 Tokyo", {}},
+        {"owes 3 000 000 and 1.500.000", {}},
+        // Joined to letters or other words.
+        {"HP 92298A1234567", {}},
+        {"item#5550104477", {}},
+        {"http://example.org/5550104477", {}},
+        {"item#555-010-4477", {}},
+        {"a(555) 010-4477", {"010-4477"}},
+        // Brackets that do not close are not part of a number.
+        {"(555 010 4477", {}},
+        {"call 555-010-4477)", {"555-010-4477"}},
+        {"", {}},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(find_all(find_phone_numbers, r.text), r.expected) << r.text;
+    }
+}
+
+TEST(VcardFind, EmailAddresses) {
+    const row rows[] = {
+        {"Mail: jane.doe+cards@example.co.uk, or me@x.org.",
+         {"jane.doe+cards@example.co.uk", "me@x.org"}},
+        {"twice a@b.com a@b.com", {"a@b.com"}},
+        {"not@this nor a@b. nor @example.org nor x@.org nor x@a..org", {}},
+        {"x@example.c0m x@example.c", {}},
+        {".lead@example.org", {"lead@example.org"}},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(find_all(find_email_addresses, r.text), r.expected) << r.text;
+    }
+}
+
+TEST(VcardFind, WebAddresses) {
+    const row rows[] = {
+        {"see https://example.org/a(b)?q=1. Or www.example.com!",
+         {"https://example.org/a(b)?q=1", "www.example.com"}},
+        {"(http://example.org/x) and HTTP://EXAMPLE.ORG",
+         {"http://example.org/x", "HTTP://EXAMPLE.ORG"}},
+        {"xhttp://example.org www. www.x mailto:www.a.b", {"www.a.b"}},
+        {"http:// and https://", {}},
+        {"http://a.b,c;d", {"http://a.b"}},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(find_all(find_web_addresses, r.text), r.expected) << r.text;
+    }
+}
+
+}  // namespace
