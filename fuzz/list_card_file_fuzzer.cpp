@@ -152,7 +152,7 @@ std::string written_by(Writer& writer, const std::uint8_t* data, std::size_t siz
     walk_options options;
     options.encoding = encoding;
     options.err = problem_sink();
-    result = walk_card_stream(in, path, {&writer}, options).result;
+    result = list_card_stream(in, path, {&writer}, options).result;
     writer.finish();
     std::fclose(in);
     std::fclose(out);
@@ -259,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.encoding = encoding;
         options.err = problem_sink();
         const card_file_result result =
-            walk_card_stream(in, "fuzz.crd", {&listing}, options).result;
+            list_card_stream(in, "fuzz.crd", {&listing}, options).result;
         std::fclose(in);
         // Reading from memory never fails, so the outcome follows from the
         // signature alone.

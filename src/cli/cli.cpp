@@ -353,7 +353,7 @@ int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::F
             return;  // nothing more can be written
         }
         options.encoding = encoding_for_file(line, path);
-        const walk_result result = walk_card_file(path, writers, options);
+        const walk_result result = list_card_file(path, writers, options);
         stopped = result.stopped;
         if (result.result != CARD_FILE_OK || result.stopped ||
             (line.strict && result.problems > 0)) {

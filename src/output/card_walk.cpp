@@ -159,7 +159,7 @@ void tell_guess(const char* path, const detection& guess, const walk_options& op
 
 }  // namespace
 
-walk_result walk_card_stream(std::FILE* file, const char* path, const card_writers& writers,
+walk_result list_card_stream(std::FILE* file, const char* path, const card_writers& writers,
                              const walk_options& options) {
     file_start start;
     start.path = path;
@@ -228,7 +228,7 @@ walk_result walk_card_stream(std::FILE* file, const char* path, const card_write
     return {outcome.result, report.count, outcome.stopped};
 }
 
-walk_result walk_card_file(const char* path, const card_writers& writers,
+walk_result list_card_file(const char* path, const card_writers& writers,
                            const walk_options& options) {
     card_input input = open_card_input(path);
     if (!input.file) {
@@ -239,7 +239,7 @@ walk_result walk_card_file(const char* path, const card_writers& writers,
         start.error = input.error != EISDIR && is_directory(path) ? EISDIR : input.error;
         return not_walked(start, writers, options);
     }
-    return walk_card_stream(input.file, path, writers, options);
+    return list_card_stream(input.file, path, writers, options);
 }
 
 bool parse_card_list(std::string_view list, std::vector<card_range>& ranges) {

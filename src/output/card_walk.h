@@ -63,11 +63,12 @@ struct walk_result {
 // At most this many problems are told a file; then how many more there are.
 constexpr int PROBLEMS_TOLD = 20;
 
-// Walks the card file at `path` ("-": standard input).
-[[nodiscard]] walk_result walk_card_file(const char* path, const card_writers& writers,
+// Lists the card file at `path` ("-": standard input) to `writers`: every
+// run of crdview, whatever its format, lists each file through here.
+[[nodiscard]] walk_result list_card_file(const char* path, const card_writers& writers,
                                          const walk_options& options);
 
-// Walks an already open card file from its current position; `path` names it.
-[[nodiscard]] walk_result walk_card_stream(std::FILE* file, const char* path,
+// Lists an already open card file from its current position; `path` names it.
+[[nodiscard]] walk_result list_card_stream(std::FILE* file, const char* path,
                                            const card_writers& writers,
                                            const walk_options& options);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "card_walk.h"
 #include "decode/decode.h"
 #include "text_out.h"
 #include "text_scan.h"
@@ -165,12 +164,4 @@ void listing_writer::end(const file_end& outcome) {
         std::fputs(closing_message(outcome.result), block.out);
         std::fputc('\n', block.out);
     }
-}
-
-card_file_result list_card_file(const char* path, int encoding, std::FILE* out) {
-    listing_writer listing{out};
-    walk_options options;
-    options.encoding = encoding;
-    options.report_failures = true;
-    return walk_card_file(path, {&listing}, options).result;
 }

@@ -26,9 +26,3 @@ struct listing_writer final : card_writer {
     bool caret = false;
     std::vector<char> scratch{};  // a text with control characters, before it is shown
 };
-
-// Lists the card file at `path` to `out` (standard output when omitted), with
-// its texts in `encoding`, banner and closing message included; what is
-// wrong with the file is told on standard error.
-[[nodiscard]] card_file_result list_card_file(const char* path, int encoding,
-                                              std::FILE* out = stdout);

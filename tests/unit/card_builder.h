@@ -134,7 +134,7 @@ inline listing list_from(std::FILE* in, int encoding, std::FILE* out) {
     walk_options options;
     options.encoding = encoding;
     options.err = problem_sink();
-    const walk_result result = walk_card_stream(in, "-", {&writer}, options);
+    const walk_result result = list_card_stream(in, "-", {&writer}, options);
     std::string text = contents(out, start);
     const std::string banner = "\nWindows Card File -";
     const std::string closing = result.result == CARD_FILE_OK ? "\n\n"

@@ -199,7 +199,7 @@ TEST(CardWalk, StopsWhenTheListingCannotBeWrittenAndPutsTheFileBack) {
     listing_writer listing{out.get()};
     walk_options options;
     options.err = problem_sink();
-    const walk_result result = walk_card_stream(in_file.get(), "-", {&listing}, options);
+    const walk_result result = list_card_stream(in_file.get(), "-", {&listing}, options);
     EXPECT_TRUE(result.stopped);
     EXPECT_TRUE(std::ferror(out.get()));
     // Only the first entry was read, and the file stands behind it.

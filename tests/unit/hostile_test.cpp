@@ -422,10 +422,13 @@ TEST(HostileFiles, NothingToReadAtThePath) {
     const file_ptr out = output_stream();
     ASSERT_TRUE(out);
     const fs::path directory = fs::path(CRDVIEW_SOURCE_DIR) / "tests";
-    EXPECT_EQ(list_card_file(directory.string().c_str(), ENCODING_NONE, out.get()),
+    listing_writer listing{out.get()};
+    walk_options options;
+    options.err = problem_sink();
+    EXPECT_EQ(list_card_file(directory.string().c_str(), {&listing}, options).result,
               CARD_FILE_OPEN_FAILED);
     const fs::path missing = fs::path(CRDVIEW_SOURCE_DIR) / "tests" / "no such file.crd";
-    EXPECT_EQ(list_card_file(missing.string().c_str(), ENCODING_NONE, out.get()),
+    EXPECT_EQ(list_card_file(missing.string().c_str(), {&listing}, options).result,
               CARD_FILE_OPEN_FAILED);
     // Each shows its banner and the closing message, nothing else.
     EXPECT_EQ(contents(out.get()), "\nWindows Card File " + directory.string() +
