@@ -10,7 +10,8 @@
 #   crdview -e Windows-NNNN FILE       the converted listing
 #   iconv -c -f CPNNNN -t UTF-8 FILE   the whole file through the system's converter
 #   cat CONVERTED                      a file holding the converted listing
-#   crdview --format=json -e Windows-NNNN FILE, and --format=csv: the other formats
+#   crdview --format=json -e Windows-NNNN FILE, and csv, html, vcard: the other formats
+#   crdview -e auto FILE               the listing in the code page the texts look like
 #   BEFORE FILE                        another crdview's plain listing, when BEFORE is set
 # each once writing to /dev/null and once through a pipe (`| cat >/dev/null`),
 # all in turn: one warm-up round, then RUNS timed rounds (default 11). It
@@ -49,8 +50,10 @@ now_us() {
 }
 
 labels=("cat FILE" "crdview FILE" "crdview -e Windows-NNNN FILE" "iconv -c -f CPNNNN FILE"
-    "cat CONVERTED" "json -e Windows-NNNN FILE" "csv -e Windows-NNNN FILE" "BEFORE FILE")
-commands=8
+    "cat CONVERTED" "json -e Windows-NNNN FILE" "csv -e Windows-NNNN FILE" "crdview -e auto FILE"
+    "html -e Windows-NNNN FILE" "vcard -e Windows-NNNN FILE" "BEFORE FILE")
+commands=11
+before_k=10
 before=${BEFORE:-}
 modes=(null pipe)
 
@@ -64,7 +67,10 @@ set_command() {
     4) cmd=(cat "$converted") ;;
     5) cmd=("$crdview" --format=json -e "Windows-$page" "$file") ;;
     6) cmd=("$crdview" --format=csv -e "Windows-$page" "$file") ;;
-    7) cmd=("$before" "$file") ;;
+    7) cmd=("$crdview" -e auto "$file") ;;
+    8) cmd=("$crdview" --format=html -e "Windows-$page" "$file") ;;
+    9) cmd=("$crdview" --format=vcard -e "Windows-$page" "$file") ;;
+    10) cmd=("$before" "$file") ;;
     esac
 }
 
@@ -73,9 +79,9 @@ run_once() {
     local cmd
     set_command "$1"
     if (($2 == 0)); then
-        "${cmd[@]}" >/dev/null || true
+        "${cmd[@]}" >/dev/null 2>&1 || true
     else
-        "${cmd[@]}" | cat >/dev/null || true
+        "${cmd[@]}" 2>/dev/null | cat >/dev/null || true
     fi
 }
 
@@ -91,7 +97,7 @@ time_commands() {
     for ((round = 0; round <= runs; round++)); do
         for ((k = 0; k < commands; k++)); do
             ((k == 2 && !converts)) && continue
-            ((k == 7)) && [[ -z "$before" ]] && continue
+            ((k == before_k)) && [[ -z "$before" ]] && continue
             for mode in 0 1; do
                 start=$(now_us)
                 run_once $k $mode
@@ -161,7 +167,7 @@ for entry in bench.mgc:1251 bench.rrg:1251 bench-1252.mgc:1252 bench-1253.mgc:12
             printf '  %-30s %8s\n' "$label" n/a
             continue
         fi
-        ((k == 7)) && [[ -z "$before" ]] && continue
+        ((k == before_k)) && [[ -z "$before" ]] && continue
         set_command $k
         rss=n/a
         ((have_time)) && rss=$(peak_rss_kib "${cmd[@]}")

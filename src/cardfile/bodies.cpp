@@ -69,7 +69,7 @@ void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
     if (!graphic) {
         return;
     }
-    if (!first_field_read(in, offset, got, body)) {
+    if (got < 2 && !first_field_read(in, offset, got, body)) {
         body.has_text = true;  // zeros: an empty text
         return;
     }
@@ -116,7 +116,7 @@ void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
     if (!flag) {
         return;
     }
-    if (!first_field_read(in, offset, got, body)) {
+    if (got < 2 && !first_field_read(in, offset, got, body)) {
         body.has_text = true;  // zeros: an empty text
         return;
     }

@@ -90,8 +90,8 @@ std::int64_t file_size(card_stream& in) {
     return size;
 }
 
-const unsigned char* window_bytes(card_stream& in, file_window& window, std::size_t capacity,
-                                  std::int64_t position, std::size_t size, std::size_t& got) {
+const unsigned char* window_bytes_read(card_stream& in, file_window& window, std::size_t capacity,
+                                       std::int64_t position, std::size_t size, std::size_t& got) {
     const std::int64_t window_end = window.start + static_cast<std::int64_t>(window.size);
     const bool held =
         position >= window.start && position <= window_end &&

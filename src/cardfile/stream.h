@@ -55,8 +55,19 @@ std::int64_t file_size(card_stream& in);
 // `capacity` bytes), reading a new block when they are not all there.
 // Returns where they start, or nullptr when the file cannot be positioned
 // there; `got` says how many of them the file holds (fewer at its end).
-const unsigned char* window_bytes(card_stream& in, file_window& window, std::size_t capacity,
-                                  std::int64_t position, std::size_t size, std::size_t& got);
+const unsigned char* window_bytes_read(card_stream& in, file_window& window, std::size_t capacity,
+                                       std::int64_t position, std::size_t size, std::size_t& got);
+inline const unsigned char* window_bytes(card_stream& in, file_window& window, std::size_t capacity,
+                                         std::int64_t position, std::size_t size,
+                                         std::size_t& got) {
+    // Most reads are of bytes the window holds already.
+    const std::int64_t offset = position - window.start;
+    if (offset >= 0 && static_cast<std::uint64_t>(offset) + size <= window.size) {
+        got = size;
+        return window.bytes.data() + offset;
+    }
+    return window_bytes_read(in, window, capacity, position, size, got);
+}
 
 // The `N` bytes at `position`: where they lie in the window when the file
 // holds them all, otherwise copied into `spare` behind zeros for the bytes the
