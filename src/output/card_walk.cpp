@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cardfile/code_page_guess.h"
 #include "cardfile/input.h"
@@ -109,11 +111,11 @@ bool is_directory(const char* path) {
 // Reads every card of `walk` and hands it to the writers; false when a
 // writer stopped the walk.
 bool walk_cards(card_stream& in, card_walk& walk, const card_writers& writers,
-                problem_report& report, const walk_options& options) {
+                problem_report& report, card_filter* filter, int encoding) {
     card_record card;
     card_context context{in};
     while (next_card(in, walk, card)) {
-        if (options.filter && !keep_card(*options.filter, card, options.encoding)) {
+        if (filter && !keep_card(*filter, card, encoding)) {
             continue;
         }
         if (!card.body.problem.empty()) {
@@ -200,7 +202,7 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         const std::size_t header_problems = walk.file_problems.size();
         begin_all(writers, start);
         begun = true;
-        outcome.stopped = !walk_cards(in, walk, writers, report, options);
+        outcome.stopped = !walk_cards(in, walk, writers, report, options.filter, start.encoding);
         finish_card_walk(in, walk);
         for (std::size_t i = header_problems; i < walk.file_problems.size(); ++i) {
             report.add(walk.file_problems[i]);  // the index's, found at its end
@@ -240,78 +242,4 @@ walk_result list_card_file(const char* path, const card_writers& writers,
         return not_walked(start, writers, options);
     }
     return list_card_stream(input.file, path, writers, options);
-}
-
-bool parse_card_list(std::string_view list, std::vector<card_range>& ranges) {
-    constexpr int MOST_CARDS = 32767;
-    // A card number: 1 to 32767, digits only.
-    const auto number = [](std::string_view digits, int& value) {
-        value = 0;
-        if (digits.empty()) {
-            return false;
-        }
-        for (const char c : digits) {
-            if (c < '0' || c > '9') {
-                return false;
-            }
-            value = value * 10 + (c - '0');
-            if (value > MOST_CARDS) {
-                return false;
-            }
-        }
-        return value >= 1;
-    };
-    ranges.clear();
-    while (true) {
-        const std::size_t comma = list.find(',');
-        const std::string_view item = list.substr(0, comma);
-        const std::size_t dash = item.find('-');
-        card_range range;
-        if (!number(item.substr(0, dash), range.first)) {
-            return false;
-        }
-        range.last = range.first;
-        if (dash != std::string_view::npos &&
-            (!number(item.substr(dash + 1), range.last) || range.last < range.first)) {
-            return false;
-        }
-        ranges.push_back(range);
-        if (comma == std::string_view::npos) {
-            return true;
-        }
-        list.remove_prefix(comma + 1);
-    }
-}
-
-namespace {
-
-// Whether `text`, decoded, holds what the filter finds.
-bool holds(card_filter& filter, const code_page* page, std::string_view text) {
-    if (filter.decoded.size() < decoded_room(page, text.size())) {
-        filter.decoded.resize(decoded_room(page, text.size()));
-    }
-    const char* end = decode_text(page, text, filter.decoded.data());
-    fold_case({filter.decoded.data(), static_cast<std::size_t>(end - filter.decoded.data())},
-              filter.folded);
-    return filter.folded.find(filter.find) != std::string::npos;
-}
-
-}  // namespace
-
-bool keep_card(card_filter& filter, const card_record& card, int encoding) {
-    if (!filter.numbers.empty()) {
-        bool listed = false;
-        for (const card_range& range : filter.numbers) {
-            listed = listed || (card.number >= range.first && card.number <= range.last);
-        }
-        if (!listed) {
-            return false;
-        }
-    }
-    if (!filter.by_text) {
-        return true;
-    }
-    const code_page* page = code_page_of(encoding);
-    return holds(filter, page, card.title) ||
-           (card.body.has_text && holds(filter, page, card.body.text));
 }

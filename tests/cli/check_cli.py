@@ -246,6 +246,9 @@ def main():
           err.startswith(b"crdview: %s: the texts look like Windows-1251 (Cyrillic: Russian" %
                          contacts.encode()) and err.endswith(b"; -e Windows-1251 chooses it yourself\n"),
           "auto: %r" % err)
+    found = json.loads(run(crdview, ["--format=json", "--find=москва", contacts], scratch)[1])
+    check([card["number"] for card in found["cards"]] == [1, 7, 11],
+          "--find in the code page the texts look like: %r" % found["cards"])
     named = json.loads(run(crdview, ["--format=json", "-e", "Windows-1251", contacts], scratch)[1])
     check(named["encoding_detected"] is False, "auto: -e named is not detected")
     check(run(crdview, ["--format=csv", "--encoding=auto", "a.crd"], scratch)[2] ==
