@@ -9,6 +9,15 @@
 #include "json.h"
 #include "text_scan.h"
 
+// Where GCC and Clang can compile one function for AVX2 alone and ask the
+// processor at run time whether it has it, a card's text is looked at 32
+// bytes at a time.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(_MSC_VER) && \
+    defined(CRDVIEW_SCAN_SSE2)
+#define CRDVIEW_VCARD_AVX2 1
+#include <immintrin.h>
+#endif
+
 namespace {
 
 // A content line holds at most this many octets before its CR LF.
@@ -61,10 +70,17 @@ struct vcard_special {
 #endif
 };
 
-// Where a phone number may begin: a digit, '+' or '('. (Eight bytes at a
-// time, every byte below ':' is looked at.)
+// Where a phone number may begin: a digit, '+' or '('. Eight bytes at a
+// time, each byte tested on its own (no carry crosses from one to the next).
 struct phone_mark {
-    static std::uint64_t word(std::uint64_t w) { return has_byte_below(w, ':'); }
+    static std::uint64_t word(std::uint64_t w) {
+        const std::uint64_t low = w & every_byte(0x7F);
+        const std::uint64_t digit =
+            (low + every_byte(0x80 - '0')) & ~(low + every_byte(0x80 - ':'));
+        const std::uint64_t plus = ~((low ^ every_byte('+')) + every_byte(0x7F));
+        const std::uint64_t open = ~((low ^ every_byte('(')) + every_byte(0x7F));
+        return (digit | plus | open) & ~w & every_byte(0x80);
+    }
     static bool byte(unsigned char c) { return (c >= '0' && c <= '9') || c == '+' || c == '('; }
 #ifdef CRDVIEW_SCAN_SSE2
     static __m128i vector(__m128i v) {
@@ -86,11 +102,277 @@ struct web_mark {
 #endif
 };
 
+// Whether a text holds a byte that may begin an e-mail address ('@'), or one
+// of a web address (the ':' of "http://", a 'w' of "www." in either case).
+struct address_mark {
+    static std::uint64_t word(std::uint64_t w) {
+        return has_byte(w, '@') | has_byte(w, ':') | has_byte(w | every_byte(0x20), 'w');
+    }
+    static bool byte(unsigned char c) { return c == '@' || c == ':' || (c | 0x20) == 'w'; }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        return _mm_or_si128(_mm_or_si128(bytes_equal(v, '@'), bytes_equal(v, ':')),
+                            bytes_equal(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'w'));
+    }
+#endif
+};
+
 // The position of the first byte at or after `i` that `Mark` looks at.
 template <typename Mark>
 std::size_t next_mark(std::string_view text, std::size_t i) {
     return static_cast<std::size_t>(find_special<Mark>(text.data() + i, text.data() + text.size()) -
                                     text.data());
+}
+
+// The position of the lowest bit set in `bits` (not 0).
+unsigned lowest_bit(std::uint64_t bits) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctzll(bits));
+#else
+    unsigned k = 0;
+    while ((bits & 1) == 0) {
+        bits >>= 1;
+        ++k;
+    }
+    return k;
+#endif
+}
+
+// The bytes of a text that `Test` looks for, in order, found 64 at a time: a
+// run of plain bytes costs a few instructions however many marks follow.
+template <typename Test>
+struct mark_cursor {
+    const char* text;
+    std::size_t size;
+    std::size_t chunk = 0;   // where the 64 bytes of `bits` begin
+    std::uint64_t bits = 0;  // bit k: the byte at chunk + k is marked
+    bool loaded = false;
+
+    std::uint64_t marks_at(std::size_t from) const {
+        const char* const p = text + from;
+        const std::size_t count = std::min<std::size_t>(64, size - from);
+        std::uint64_t marks = 0;
+        std::size_t k = 0;
+#ifdef CRDVIEW_SCAN_SSE2
+        for (; k + 16 <= count; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            marks |= static_cast<std::uint64_t>(
+                         static_cast<unsigned>(_mm_movemask_epi8(Test::vector(v))))
+                     << k;
+        }
+        if (k < count && count >= 16) {
+            // The last 16 bytes, those not looked at yet at their top.
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + count - 16));
+            const auto last = static_cast<unsigned>(_mm_movemask_epi8(Test::vector(v)));
+            marks |= static_cast<std::uint64_t>(last >> (16 - (count - k))) << k;
+            k = count;
+        }
+#endif
+        for (; k + 8 <= count; k += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + k, sizeof word);
+            if (Test::word(word)) {
+                for (std::size_t j = k; j < k + 8; ++j) {
+                    marks |=
+                        static_cast<std::uint64_t>(Test::byte(static_cast<unsigned char>(p[j])))
+                        << j;
+                }
+            }
+        }
+        for (; k < count; ++k) {
+            marks |= static_cast<std::uint64_t>(Test::byte(static_cast<unsigned char>(p[k]))) << k;
+        }
+        return marks;
+    }
+
+    // The position of the first marked byte at or after `i` (`size` when none is).
+    std::size_t next(std::size_t i) {
+        if (i >= size) {
+            return size;
+        }
+        const std::size_t base = i & ~static_cast<std::size_t>(63);
+        if (!loaded || base != chunk) {
+            chunk = base;
+            bits = marks_at(base);
+            loaded = true;
+        }
+        std::uint64_t marked = bits & (~std::uint64_t{0} << (i & 63));
+        while (marked == 0) {
+            chunk += 64;
+            if (chunk >= size) {
+                chunk -= 64;  // stays the chunk `bits` holds
+                return size;
+            }
+            bits = marked = marks_at(chunk);
+        }
+        return chunk + lowest_bit(marked);
+    }
+};
+
+// Marks as bits: bit k % 64 of word k / 64 tells whether byte k of a text is
+// marked (bits past its end are 0).
+struct bit_cursor {
+    const std::uint64_t* bits;
+    std::size_t size;
+
+    // The position of the first marked byte at or after `i` (`size` when none is).
+    std::size_t next(std::size_t i) const {
+        if (i >= size) {
+            return size;
+        }
+        std::size_t word = i / 64;
+        std::uint64_t marked = bits[word] & (~std::uint64_t{0} << (i % 64));
+        while (marked == 0) {
+            if (++word * 64 >= size) {
+                return size;
+            }
+            marked = bits[word];
+        }
+        return word * 64 + lowest_bit(marked);
+    }
+};
+
+#ifdef CRDVIEW_VCARD_AVX2
+bool processor_has_avx2() {
+    return __builtin_cpu_supports("avx2");
+}
+
+// mark_text for the first `chunks` times 64 bytes at `p`, with AVX2. Each
+// byte is sorted by its two halves, looked up in two tables: a byte is in
+// the class of bit b when the entries of both its halves have bit b set.
+//   bit 0: high half 0 or 1 (C0 controls)     bit 4: 0x30 to 0x39 (digits)
+//   bit 1: 0x2C ',' and 0x5C '\'              bit 5: 0x28 '(' and 0x2B '+'
+//   bit 2: 0x3B ';'                           bit 6: 0x57 'W' and 0x77 'w'
+//   bit 3: 0x7F DEL                           bit 7: 0x3A ':'
+// vcard_special: bits 0 to 3; phone_mark: bits 4 and 5; address_mark: bits 6
+// and 7, and '@'.
+__attribute__((target("avx2"))) bool mark_chunks_avx2(const char* p, std::size_t chunks,
+                                                      std::uint64_t* special,
+                                                      std::uint64_t* phone) {
+    const __m256i by_low =
+        _mm256_setr_epi8(0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x51, 0x31, 0x11, char(0x81),
+                         0x25, 0x03, 0x01, 0x01, 0x09, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                         0x51, 0x31, 0x11, char(0x81), 0x25, 0x03, 0x01, 0x01, 0x09);
+    const __m256i by_high =
+        _mm256_setr_epi8(0x01, 0x01, 0x22, char(0x94), 0, 0x42, 0, 0x48, 0, 0, 0, 0, 0, 0, 0, 0,
+                         0x01, 0x01, 0x22, char(0x94), 0, 0x42, 0, 0x48, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i halves = _mm256_set1_epi8(0x0F);
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i any = zero;
+    for (std::size_t c = 0; c < chunks; ++c) {
+        std::uint64_t special_bits = 0;
+        std::uint64_t phone_bits = 0;
+        for (unsigned k = 0; k < 64; k += 32) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64 * c + k));
+            const __m256i low = _mm256_shuffle_epi8(by_low, _mm256_and_si256(v, halves));
+            const __m256i high =
+                _mm256_shuffle_epi8(by_high, _mm256_and_si256(_mm256_srli_epi16(v, 4), halves));
+            const __m256i kind = _mm256_and_si256(low, high);
+            const std::uint32_t plain = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                _mm256_cmpeq_epi8(_mm256_and_si256(kind, _mm256_set1_epi8(0x0F)), zero)));
+            const std::uint32_t no_phone = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                _mm256_cmpeq_epi8(_mm256_and_si256(kind, _mm256_set1_epi8(0x30)), zero)));
+            special_bits |= static_cast<std::uint64_t>(~plain) << k;
+            phone_bits |= static_cast<std::uint64_t>(~no_phone) << k;
+            any = _mm256_or_si256(
+                any, _mm256_or_si256(_mm256_and_si256(kind, _mm256_set1_epi8(char(0xC0))),
+                                     _mm256_cmpeq_epi8(v, _mm256_set1_epi8('@'))));
+        }
+        special[c] = special_bits;
+        phone[c] = phone_bits;
+    }
+    return !_mm256_testz_si256(any, any);
+}
+#endif
+
+#ifdef CRDVIEW_SCAN_SSE2
+// mark_text for the first `chunks` times 64 bytes at `p`, with SSE2.
+bool mark_chunks_sse2(const char* p, std::size_t chunks, std::uint64_t* special,
+                      std::uint64_t* phone) {
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t c = 0; c < chunks; ++c) {
+        std::uint64_t special_bits = 0;
+        std::uint64_t phone_bits = 0;
+        for (unsigned k = 0; k < 64; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * c + k));
+            special_bits |= static_cast<std::uint64_t>(
+                                static_cast<unsigned>(_mm_movemask_epi8(vcard_special::vector(v))))
+                            << k;
+            phone_bits |= static_cast<std::uint64_t>(
+                              static_cast<unsigned>(_mm_movemask_epi8(phone_mark::vector(v))))
+                          << k;
+            any = _mm_or_si128(any, address_mark::vector(v));
+        }
+        special[c] = special_bits;
+        phone[c] = phone_bits;
+    }
+    return _mm_movemask_epi8(any) != 0;
+}
+#endif
+
+// One pass over a card's text for all the writer looks for in it: the bytes
+// vcard_special finds into `special`, those phone_mark finds into `phone`
+// (as bit_cursor reads them). Returns whether the text holds a byte
+// address_mark finds.
+bool mark_text(std::string_view text, std::vector<std::uint64_t>& special,
+               std::vector<std::uint64_t>& phone) {
+    const char* const p = text.data();
+    const std::size_t n = text.size();
+    special.resize((n + 63) / 64);
+    phone.resize(special.size());
+    std::size_t from = 0;
+#ifdef CRDVIEW_SCAN_SSE2
+#ifdef CRDVIEW_VCARD_AVX2
+    static const bool avx2 = processor_has_avx2();
+    const auto chunks = avx2 ? mark_chunks_avx2 : mark_chunks_sse2;
+#else
+    const auto chunks = mark_chunks_sse2;
+#endif
+    if (n >= 64) {
+        bool address = chunks(p, n / 64, special.data(), phone.data());
+        from = n / 64 * 64;
+        if (from < n) {
+            // The last 64 bytes, those of the last chunk at their top.
+            std::uint64_t special_bits = 0;
+            std::uint64_t phone_bits = 0;
+            address = chunks(p + n - 64, 1, &special_bits, &phone_bits) || address;
+            const std::size_t shift = 64 - (n - from);
+            special[from / 64] = special_bits >> shift;
+            phone[from / 64] = phone_bits >> shift;
+        }
+        return address;
+    }
+#endif
+    bool address = false;
+    // What is left (every byte without SSE2): eight bytes at a time, each
+    // byte of a word looked at only when the word holds a mark.
+    for (; from < n; from += 64) {
+        const std::size_t count = std::min<std::size_t>(64, n - from);
+        std::uint64_t special_bits = 0;
+        std::uint64_t phone_bits = 0;
+        std::size_t k = 0;
+        const auto look_at = [&](std::size_t at) {
+            const auto c = static_cast<unsigned char>(p[from + at]);
+            special_bits |= static_cast<std::uint64_t>(vcard_special::byte(c)) << at;
+            phone_bits |= static_cast<std::uint64_t>(phone_mark::byte(c)) << at;
+            address = address || address_mark::byte(c);
+        };
+        for (; k + 8 <= count; k += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + from + k, sizeof word);
+            if (vcard_special::word(word) | phone_mark::word(word) | address_mark::word(word)) {
+                for (std::size_t j = k; j < k + 8; ++j) {
+                    look_at(j);
+                }
+            }
+        }
+        for (; k < count; ++k) {
+            look_at(k);
+        }
+        special[from / 64] = special_bits;
+        phone[from / 64] = phone_bits;
+    }
+    return address;
 }
 
 // A content line written straight into the output, folded as it goes: a
@@ -101,10 +383,9 @@ struct folded_line {
     char* at;
     std::size_t column = 0;
 
-    // `most`: the octets of the line's parts before folding, escapes counted
-    // (and 16 more that copy_plain may write beyond what it copies).
+    // `most`: the octets of the line's parts before folding, escapes counted.
     folded_line(output_block& out, std::size_t most)
-        : block(out), at(output_room(out, most + 3 * (most / (FOLD_AT - 5) + 1) + 2 + 16)) {}
+        : block(out), at(output_room(out, most + 3 * (most / (FOLD_AT - 5) + 1) + 2)) {}
 
     void fold() {
         std::memcpy(at, "\r\n ", 3);
@@ -152,33 +433,49 @@ struct folded_line {
         column += 2;
     }
 
+    // Plain bytes [p, stop) (whole UTF-8 sequences), folded where they run
+    // past the end of the line: before the sequence the fold would cut.
+    void run(const char* p, const char* stop) {
+        std::size_t col = column;
+        while (col + static_cast<std::size_t>(stop - p) > FOLD_AT) {
+            const char* const full = p + (FOLD_AT - col);
+            const char* cut = full;
+            while (cut != p && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80) {
+                --cut;  // not inside a UTF-8 sequence
+            }
+            if (cut == p && col <= 1) {
+                cut = full;  // not UTF-8: cut where the line is full
+            }
+            std::memcpy(at, p, static_cast<std::size_t>(cut - p));
+            at += cut - p;
+            std::memcpy(at, "\r\n ", 3);
+            at += 3;
+            p = cut;
+            col = 1;
+        }
+        std::memcpy(at, p, static_cast<std::size_t>(stop - p));
+        at += stop - p;
+        column = col + static_cast<std::size_t>(stop - p);
+    }
+
     // `text` (UTF-8) as a text value: '\', ',' and ';' escaped with '\', a
     // line end (CR LF or LF) as "\n", TAB as it is, and every other control
     // character in caret notation ("^M" for a lone CR).
     void text(std::string_view value) {
-        const char* p = value.data();
+        text(value, mark_cursor<vcard_special>{value.data(), value.size()});
+    }
+
+    // The same, with `special` at the bytes of `value` that vcard_special finds.
+    template <typename Cursor>
+    void text(std::string_view value, Cursor special) {
+        const char* const begin = value.data();
+        const char* p = begin;
         const char* const end = p + value.size();
         while (p != end) {
-            // The plain bytes up to the next special one, copied at once and
-            // folded afterwards where they run past the end of the line.
-            char* const from = at;
-            copy_plain<vcard_special>(p, end, at);
-            column += static_cast<std::size_t>(at - from);
-            char* run = from;
-            while (column > FOLD_AT) {
-                char* cut = at - (column - FOLD_AT);
-                while (cut != run && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80) {
-                    --cut;  // not inside a UTF-8 sequence
-                }
-                if (cut == run && column - static_cast<std::size_t>(at - run) <= 1) {
-                    cut = at - (column - FOLD_AT);  // not UTF-8: cut where the line is full
-                }
-                std::memmove(cut + 3, cut, static_cast<std::size_t>(at - cut));
-                std::memcpy(cut, "\r\n ", 3);
-                at += 3;
-                run = cut + 3;
-                column = 1 + static_cast<std::size_t>(at - run);
-            }
+            // The plain bytes up to the next special one.
+            const char* const stop = begin + special.next(static_cast<std::size_t>(p - begin));
+            run(p, stop);
+            p = stop;
             if (p == end) {
                 break;
             }
@@ -321,10 +618,14 @@ bool not_a_phone_number(std::string_view number, std::string_view before) {
 
 }  // namespace
 
-void find_phone_numbers(std::string_view text, std::vector<std::string_view>& found) {
+namespace {
+
+// find_phone_numbers, with `marks` at the bytes of `text` that phone_mark finds.
+template <typename Cursor>
+void phone_numbers(std::string_view text, Cursor marks, std::vector<std::string_view>& found) {
     const std::size_t n = text.size();
     std::size_t i = 0;
-    while ((i = next_mark<phone_mark>(text, i)) < n) {
+    while ((i = marks.next(i)) < n) {
         const char c = text[i];
         if (!is_digit(c) && c != '+' && c != '(') {
             ++i;
@@ -370,10 +671,12 @@ void find_phone_numbers(std::string_view text, std::vector<std::string_view>& fo
             break;
         }
         const std::string_view number = text.substr(i, end - i);
-        const bool balanced = std::count(number.begin(), number.end(), '(') ==
-                              std::count(number.begin(), number.end(), ')');
+        const auto balanced = [number] {
+            return std::count(number.begin(), number.end(), '(') ==
+                   std::count(number.begin(), number.end(), ')');
+        };
         const bool apart = end >= n || !(is_alnum(text[end]) || text[end] == '@');
-        if (apart && balanced && digits >= 7 && digits <= 15 &&
+        if (digits >= 7 && digits <= 15 && apart && balanced() &&
             !not_a_phone_number(number, text.substr(0, i))) {
             add_once(found, number);
         }
@@ -382,6 +685,12 @@ void find_phone_numbers(std::string_view text, std::vector<std::string_view>& fo
             ++i;
         }
     }
+}
+
+}  // namespace
+
+void find_phone_numbers(std::string_view text, std::vector<std::string_view>& found) {
+    phone_numbers(text, mark_cursor<phone_mark>{text.data(), text.size()}, found);
 }
 
 void find_email_addresses(std::string_view text, std::vector<std::string_view>& found) {
@@ -536,24 +845,28 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
             line.plain(value);
             line.finish();
         };
+        const bool address = mark_text(note, special_marks, phone_marks);
         found.clear();
-        find_phone_numbers(note, found);
+        phone_numbers(note, bit_cursor{phone_marks.data(), note.size()}, found);
         for (const std::string_view number : found) {
             put_found("TEL:", number);
         }
-        found.clear();
-        find_email_addresses(note, found);
-        for (const std::string_view address : found) {
-            put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
-        }
-        found.clear();
-        find_web_addresses(note, found);
-        for (const std::string_view address : found) {
-            put_found("URL:", address);
+        // Most texts hold no '@', ':' or 'w', and so no address to look for.
+        if (address) {
+            found.clear();
+            find_email_addresses(note, found);
+            for (const std::string_view address : found) {
+                put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
+            }
+            found.clear();
+            find_web_addresses(note, found);
+            for (const std::string_view address : found) {
+                put_found("URL:", address);
+            }
         }
         folded_line line{block, 5 + 2 * note.size()};
         line.plain("NOTE:");
-        line.text(note);
+        line.text(note, bit_cursor{special_marks.data(), note.size()});
         line.finish();
     }
     const card_picture picture = picture_of_card(card, context.data, picture_bytes);

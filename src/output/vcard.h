@@ -10,6 +10,7 @@
 // found in the text; PHOTO the card's picture as a PNG file.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -35,6 +36,8 @@ struct vcard_writer final : card_writer {
     std::string text{};      // the text, UTF-8
     std::string picture_bytes{};
     std::vector<std::string_view> found{};
+    // Where the text holds a byte to escape, where a phone number may begin.
+    std::vector<std::uint64_t> special_marks{}, phone_marks{};
 };
 
 // The phone numbers in `text` (UTF-8), in order, each once: a run of digits

@@ -59,6 +59,28 @@ TEST(VcardFind, PhoneNumbers) {
     }
 }
 
+// A number found wherever it stands in a long text: before, across and after
+// every boundary of the 16, 32 and 64 bytes the finder looks at together,
+// among letters whose UTF-8 bytes read as '0' to '9', '+' or '(' in their
+// low seven bits (0xB0 to 0xB9, 0xAB, 0xA8).
+TEST(VcardFind, PhoneNumbersAnywhereInALongText) {
+    const std::string filler = "\xD0\xB4\xC2\xB0\xC2\xB9\xC2\xAB\xC2\xA8 \xD1\x85";
+    const std::string number = "+7 (495) 123-45-67";
+    for (std::size_t before = 0; before < 140; ++before) {
+        std::string text;
+        while (text.size() < before) {
+            text += filler;
+        }
+        text.resize(before, ' ');
+        const found_list none{};
+        EXPECT_EQ(find_all(find_phone_numbers, text), none) << before;
+        EXPECT_EQ(find_all(find_phone_numbers, text + " " + number), found_list{number}) << before;
+        EXPECT_EQ(find_all(find_phone_numbers, text + " " + number + " " + filler + filler),
+                  found_list{number})
+            << before;
+    }
+}
+
 TEST(VcardFind, EmailAddresses) {
     const row rows[] = {
         {"Mail: jane.doe+cards@example.co.uk, or me@x.org.",
