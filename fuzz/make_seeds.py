@@ -7,7 +7,13 @@ into an object body, the largest and smallest card counts, an index line
 without a NUL, text lengths of 65535 with the file ending early, a graphic
 length of 65535, body offsets with the top bit set or inside the header, a
 lower-case signature and a file shorter than its signature. The bytes of the
-format come from tests/cardfile_builder.py. Run from the repository root:
+format come from tests/cardfile_builder.py.
+
+It also writes fuzz/regressions/object_lengths_beyond_the_file.crd: a hostile
+"RRG" file built here (not a fuzzer finding), whose object's counted strings
+and native data state lengths far beyond the file, with an entry whose body
+is its own index entry. The unit test that lists fuzz/regressions/ needs at
+least one file there; findings of the fuzzer join it by hand. Run from the repository root:
 python3 fuzz/make_seeds.py (or python3 tests/regenerate.py, which writes
 every generated file).
 """
@@ -20,6 +26,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 import cardfile_builder as crd  # noqa: E402
 
 SEEDS = os.path.join(HERE, "seeds")
+REGRESSIONS = os.path.join(HERE, "regressions")
 Entry = crd.Entry
 
 
@@ -60,11 +67,24 @@ def seeds():
     yield "short.crd", b"MG"
 
 
+def regressions():
+    huge = struct.pack("<I", 0xFFFFFFFF)
+    # Version, embedded, then a class name, topic and item of 2**32 - 1 bytes
+    # each, and native data as long.
+    ole = struct.pack("<II", crd.OLE_VERSION, crd.EMBEDDED) + huge + b"PBrush\0" + huge * 3
+    yield "object_lengths_beyond_the_file.crd", crd.lay_out(crd.header(crd.RRG, 3), [
+        Entry(b"Huge lengths", struct.pack("<HI", 1, 0xDEADBEEF) + ole),
+        Entry(b"Its own entry", offset=crd.RRG_HEADER_SIZE + crd.INDEX_ENTRY_SIZE),
+        Entry(b"Text", crd.rrg_text_body(b"still read")),
+    ])[0]
+
+
 def main():
-    os.makedirs(SEEDS, exist_ok=True)
-    for name, data in seeds():
-        with open(os.path.join(SEEDS, name), "wb") as out:
-            out.write(data)
+    for folder, files in ((SEEDS, seeds()), (REGRESSIONS, regressions())):
+        os.makedirs(folder, exist_ok=True)
+        for name, data in files:
+            with open(os.path.join(folder, name), "wb") as out:
+                out.write(data)
 
 
 if __name__ == "__main__":

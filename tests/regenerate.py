@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
-"""Rewrites every generated card file of the project, and what is expected
-of it, from the scripts that state them in bytes (all through
-tests/cardfile_builder.py):
+"""Rewrites every generated card file of the project from the scripts that
+state them in bytes (all through tests/cardfile_builder.py):
 
     python3 tests/regenerate.py
 
-examples/*.crd           examples/make_examples.py
-tests/golden/cases/*     tests/golden/make_cases.py
-fuzz/seeds/*             fuzz/make_seeds.py
+examples/*.crd                       examples/make_examples.py
+tests/golden/cases/*.crd, *.args     tests/golden/make_cases.py
+fuzz/seeds/*, fuzz/regressions/*     fuzz/make_seeds.py
 
-The benchmark files are not kept in the tree: bench/run.sh writes them with
+The golden cases' expected outputs are not generated here: they are recorded
+from the built program (python3 tests/golden/record.py build/crdview). The
+benchmark files are not kept in the tree: bench/run.sh writes them with
 bench/make_bench_files.py when it runs. Standard library only; the output
 is the same, byte for byte, on every run.
 """

@@ -5,4 +5,4 @@ CXX=clang++ cmake -S . -B build-asan -DCRDVIEW_SANITIZE=ON -DCRDVIEW_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-asan -j 2
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j 2
+  CI=true ctest --test-dir build-asan --output-on-failure --no-tests=error -j 2

@@ -26,4 +26,4 @@ wineserver --wait
 wineserver --persistent
 trap 'wineserver --kill || true' EXIT
 wine cmd /c exit 0 </dev/null >/dev/null 2>&1
-ctest --test-dir "$build" --output-on-failure -j 2
+CI=true ctest --test-dir "$build" --output-on-failure --no-tests=error -j 2
