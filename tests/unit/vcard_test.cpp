@@ -1,7 +1,7 @@
 // What the vCard writer takes for a phone number, an e-mail address and a web
 // address in a card's text: table-driven, each row a text and what a careful
 // reader finds in it.
-#include "output/vcard.h"
+#include "writers/vcard.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include "cardfile/format.h"
 #include "decode/decode.h"
-#include "text_scan.h"
+#include "text/scan.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "cardfile/fixed.h"
 #include "cardfile/format.h"
-#include "cardfile/input.h"
+#include "sys/input.h"
 
 #ifdef _WIN32
 #include <direct.h>

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base64.h"
-#include "card_picture.h"
+#include "image/base64.h"
+#include "image/card_picture.h"
 #include "decode/decode.h"
 #include "json.h"
-#include "text_scan.h"
+#include "text/scan.h"
 
 // Where GCC and Clang can compile one function for AVX2 alone and ask the
 // processor at run time whether it has it, a card's text is looked at 32

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "base64.h"
-#include "card_picture.h"
+#include "image/base64.h"
+#include "image/card_picture.h"
 #include "decode/decode.h"
 #include "json.h"
-#include "text_scan.h"
+#include "text/scan.h"
 
 namespace {
 

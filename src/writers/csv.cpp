@@ -5,7 +5,7 @@
 
 #include "decode/decode.h"
 #include "json.h"
-#include "text_scan.h"
+#include "text/scan.h"
 
 namespace {
 

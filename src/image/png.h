@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "output/picture.h"
+#include "picture.h"
 
 // The PNG file of `image`; empty when the image is not consistent
 // (image_is_consistent) or zlib fails.

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "text_out.h"
-#include "text_scan.h"
+#include "text/text_out.h"
+#include "text/scan.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "card_walk.h"
+#include "walk.h"
 
 #include <sys/stat.h>
 
@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cardfile/code_page_guess.h"
-#include "cardfile/input.h"
+#include "code_page_guess.h"
+#include "sys/input.h"
 #include "decode/decode.h"
 
 namespace {
@@ -108,13 +108,13 @@ bool is_directory(const char* path) {
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Reads every card of `walk` and hands it to the writers; false when a
+// Reads every card of `cards` and hands it to the writers; false when a
 // writer stopped the walk.
-bool walk_cards(card_stream& in, card_walk& walk, const card_writers& writers,
+bool walk_cards(card_stream& in, card_sequence& cards, const card_writers& writers,
                 problem_report& report, card_filter* filter, int encoding) {
     card_record card;
     card_context context{in};
-    while (next_card(in, walk, card)) {
+    while (next_card(in, cards, card)) {
         if (filter && !keep_card(*filter, card, encoding)) {
             continue;
         }
@@ -186,9 +186,9 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         }
         const card_reader reader = open_card_reader(file);
         card_stream& in = *reader;
-        card_walk walk = start_card_walk(in);
-        start.header = walk.header;
-        start.result = walk.header.result;
+        card_sequence cards = start_cards(in);
+        start.header = cards.header;
+        start.result = cards.header.result;
         start.error = read_error(in);
         if (start.result != CARD_FILE_OK) {
             return not_walked(start, writers, options);
@@ -196,18 +196,18 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         if (guessing) {
             tell_guess(path, guess, options);
         }
-        for (const std::string& problem : walk.file_problems) {
+        for (const std::string& problem : cards.file_problems) {
             report.add(problem);  // the header's
         }
-        const std::size_t header_problems = walk.file_problems.size();
+        const std::size_t header_problems = cards.file_problems.size();
         begin_all(writers, start);
         begun = true;
-        outcome.stopped = !walk_cards(in, walk, writers, report, options.filter, start.encoding);
-        finish_card_walk(in, walk);
-        for (std::size_t i = header_problems; i < walk.file_problems.size(); ++i) {
-            report.add(walk.file_problems[i]);  // the index's, found at its end
+        outcome.stopped = !walk_cards(in, cards, writers, report, options.filter, start.encoding);
+        finish_cards(in, cards);
+        for (std::size_t i = header_problems; i < cards.file_problems.size(); ++i) {
+            report.add(cards.file_problems[i]);  // the index's, found at its end
         }
-        outcome.file_problems = std::move(walk.file_problems);
+        outcome.file_problems = std::move(cards.file_problems);
         if (read_failed(in)) {
             outcome.result = CARD_FILE_OPEN_FAILED;
             outcome.error = read_error(in);

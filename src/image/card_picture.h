@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "card_writer.h"
+#include "cardfile/reader.h"
 
 // What a card shows besides its text.
 enum class card_picture_kind {

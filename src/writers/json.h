@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "card_writer.h"
-#include "output_block.h"
-#include "text_out.h"
+#include "walk/card_writer.h"
+#include "text/output_block.h"
+#include "text/text_out.h"
 
 struct json_writer final : card_writer {
     // `several`: the run names several files; their documents form an array.

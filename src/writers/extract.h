@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "card_writer.h"
+#include "walk/card_writer.h"
 
 struct extract_writer final : card_writer {
     explicit extract_writer(std::string dir) : dir(std::move(dir)) {}

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "card_writer.h"
-#include "output_block.h"
-#include "text_out.h"
+#include "walk/card_writer.h"
+#include "text/output_block.h"
+#include "text/text_out.h"
 
 struct vcard_writer final : card_writer {
     // `version`: 3 or 4.

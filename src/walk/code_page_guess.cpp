@@ -2,16 +2,16 @@
 
 #include <memory>
 
-#include "reader.h"
+#include "cardfile/reader.h"
 
 detection guess_code_page(std::FILE* file) {
     const long start = std::ftell(file);
     const auto detector = std::make_unique<code_page_detector>();
     {
         const card_reader reader = open_card_reader(file);
-        card_walk walk = start_card_walk(*reader);
+        card_sequence cards = start_cards(*reader);
         card_record card;
-        while (!detect_done(*detector) && next_card(*reader, walk, card)) {
+        while (!detect_done(*detector) && next_card(*reader, cards, card)) {
             detect_feed(*detector, card.title);
             detect_feed(*detector, card.body.text);
         }
