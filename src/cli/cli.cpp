@@ -6,20 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "decode/decode.h"
+#include "sys/files.h"
+#include "sys/terminal.h"
 #include "walk/walk.h"
 #include "writers/csv.h"
 #include "writers/extract.h"
@@ -283,18 +272,6 @@ bool check_encoding(const command_line& line, std::FILE* err) {
         std::fprintf(err, " (known: %s)\n", KNOWN_ENCODING_NAMES);
     }
     return listing;
-}
-
-// Whether `out` is a terminal (on Windows, a console), where a card's
-// control characters would act instead of being shown.
-bool is_terminal(std::FILE* out) {
-#ifdef _WIN32
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
-    DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-#else
-    return isatty(fileno(out)) != 0;
-#endif
 }
 
 // What the run needs besides the command line.

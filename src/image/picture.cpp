@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bmp.h"
 #include "cardfile/fixed.h"
 
 namespace {
-
-// A BMP file's header: "BM", the file's size (u32), 0 (u32), where the pixel
-// rows start, counted from the start of the file (u32).
-constexpr std::size_t BMP_FILE_HEADER_SIZE = 14;
-constexpr std::size_t BMP_ROWS_OFFSET = 10;
 
 // BITMAPCOREHEADER, 12 bytes: its size (u32), width (u16), height (u16),
 // planes (u16), bits per pixel (u16). Colour table entries of 3 bytes.

@@ -4,13 +4,8 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 
-// A stream that is closed when it goes out of scope.
-struct stream_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using owned_stream = std::unique_ptr<std::FILE, stream_closer>;
+#include "files.h"
 
 struct card_input {
     owned_stream owned{};       // the file opened here, or the temporary copy

@@ -1,7 +1,5 @@
 #include "walk.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -10,8 +8,9 @@
 #include <vector>
 
 #include "code_page_guess.h"
-#include "sys/input.h"
 #include "decode/decode.h"
+#include "sys/files.h"
+#include "sys/input.h"
 
 namespace {
 
@@ -99,13 +98,6 @@ walk_result not_walked(const file_start& start, const card_writers& writers,
         }
     }
     return {start.result, 0, false};
-}
-
-// Whether `path` names a directory (which some systems refuse to open as a
-// file, and others open and then fail to read).
-bool is_directory(const char* path) {
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Reads every card of `cards` and hands it to the writers; false when a

@@ -36,10 +36,3 @@ struct extract_writer final : card_writer {
     bool failed = false;      // the run must stop: `error` says why
     std::string error{};
 };
-
-// Makes `dir` and its missing parents, as mkdir -p does, and tells whether it
-// is then a directory that crdview may create files in.
-[[nodiscard]] bool make_writable_directory(const std::string& dir);
-
-// Whether `dir` is an existing directory that crdview may create files in.
-[[nodiscard]] bool writable_directory(const std::string& dir);
