@@ -1,20 +1,28 @@
-// Finding the bytes that a JSON string or a CSV field must treat apart, eight
-// bytes at a time: texts are long runs of plain bytes between a few of them.
+// The byte scanner that every writer looks through its texts with: texts are
+// long runs of plain bytes between a few that a format treats apart, and the
+// scanner finds those few sixteen bytes at a time where the compiler offers
+// SSE2 (every x86-64: the one processor feature it asks for), else eight at a
+// time in a 64-bit word.
+//
+// What a format treats apart is a byte class, a struct with
+//   static bool byte(unsigned char c)           whether `c` is in the class;
+//   static std::uint64_t word(std::uint64_t w)  non-zero when one of the eight
+//       bytes of `w`, read in memory order, is, its lowest set bit in the
+//       first of them (bits above it may be set for bytes that are not);
+//   static __m128i vector(__m128i v)            0xFF at each of the sixteen
+//       bytes of `v` that is (with SSE2).
+// byte_is, byte_range and any_of make them; c0_control and terminal_control
+// are the classes of control characters.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-// Sixteen bytes at a time where the compiler offers SSE2 (every x86-64).
 #if defined(__SSE2__) && defined(__GNUC__)
 #define CRDVIEW_SCAN_SSE2 1
 #include <emmintrin.h>
-
-// A mask of the bytes of `v` that equal `byte`.
-inline __m128i bytes_equal(__m128i v, char byte) {
-    return _mm_cmpeq_epi8(v, _mm_set1_epi8(byte));
-}
 #endif
 
 // A word with `byte` in each of its eight bytes.
@@ -22,29 +30,82 @@ constexpr std::uint64_t every_byte(unsigned byte) {
     return 0x0101010101010101ULL * byte;
 }
 
-// Non-zero when one of the eight bytes of `word` equals `byte`.
-constexpr std::uint64_t has_byte(std::uint64_t word, unsigned byte) {
-    const std::uint64_t x = word ^ every_byte(byte);
-    return (x - every_byte(0x01)) & ~x & every_byte(0x80);
+// The byte `B`.
+template <unsigned char B>
+struct byte_is {
+    static constexpr bool byte(unsigned char c) { return c == B; }
+    static constexpr std::uint64_t word(std::uint64_t w) {
+        const std::uint64_t x = w ^ every_byte(B);
+        return (x - every_byte(0x01)) & ~x & every_byte(0x80);
+    }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(B)));
+    }
+#endif
+};
+
+// The bytes `First` to `Last` (ASCII: Last below 0x80).
+template <unsigned char First, unsigned char Last>
+struct byte_range {
+    static_assert(First <= Last && Last < 0x80, "an ASCII range");
+    static constexpr bool byte(unsigned char c) { return c >= First && c <= Last; }
+    static constexpr std::uint64_t word(std::uint64_t w) {
+        // Each byte's low seven bits on their own, so that no sum carries on.
+        const std::uint64_t low = w & every_byte(0x7F);
+        return (low + every_byte(0x80 - First)) & ~(low + every_byte(0x80 - Last - 1)) & ~w &
+               every_byte(0x80);
+    }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        const __m128i offset = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(First)));
+        return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(Last - First)), offset);
+    }
+#endif
+};
+
+// A byte of any of `Classes`.
+template <typename... Classes>
+struct any_of {
+    static constexpr bool byte(unsigned char c) { return (Classes::byte(c) || ...); }
+    static constexpr std::uint64_t word(std::uint64_t w) { return (Classes::word(w) | ...); }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        __m128i marks = _mm_setzero_si128();
+        ((marks = _mm_or_si128(marks, Classes::vector(v))), ...);
+        return marks;
+    }
+#endif
+};
+
+// The C0 control characters, 0x00 to 0x1F.
+using c0_control = byte_range<0x00, 0x1F>;
+
+// The bytes a terminal takes as commands: the C0 controls and DEL.
+using terminal_control = any_of<c0_control, byte_is<0x7F>>;
+
+// The position of the lowest bit set in `bits` (not 0).
+inline unsigned lowest_bit(std::uint64_t bits) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctzll(bits));
+#else
+    unsigned k = 0;
+    while ((bits & 1) == 0) {
+        bits >>= 1;
+        ++k;
+    }
+    return k;
+#endif
 }
 
-// Non-zero when one of the eight bytes of `word` is below `limit` (at most 0x80).
-constexpr std::uint64_t has_byte_below(std::uint64_t word, unsigned limit) {
-    return (word - every_byte(limit)) & ~word & every_byte(0x80);
-}
-
-// The first byte of [p, end) that `Test` finds special (end when none is):
-// `Test::vector(v)` marks the special bytes of sixteen (with SSE2);
-// `Test::word(w)` is non-zero when one of the eight bytes of `w`, read in
-// memory order, is special, with the lowest set bit in the first of them;
-// `Test::byte(c)` tells of one byte.
+// The first byte of [p, end) in the class `Test` (end when none is).
 template <typename Test>
 const char* find_special(const char* p, const char* end) {
 #ifdef CRDVIEW_SCAN_SSE2
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         if (const int found = _mm_movemask_epi8(Test::vector(v))) {
-            return p + __builtin_ctz(static_cast<unsigned>(found));
+            return p + lowest_bit(static_cast<unsigned>(found));
         }
         p += 16;
     }
@@ -53,8 +114,8 @@ const char* find_special(const char* p, const char* end) {
     while (end - p >= 8) {
         std::memcpy(&word, p, sizeof word);
         if (const std::uint64_t found = Test::word(word)) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            return p + __builtin_ctzll(found) / 8;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            return p + lowest_bit(found) / 8;
 #else
             break;
 #endif
@@ -67,9 +128,9 @@ const char* find_special(const char* p, const char* end) {
     return p;
 }
 
-// Copies the bytes of [p, end) before the first special one to `at`, and
-// moves both past them. It may write up to 16 bytes at `at` beyond them when
-// 16 more remain at `p`: the caller has room for at least that.
+// Copies the bytes of [p, end) before the first one in the class `Test` to
+// `at`, and moves both past them. It may write up to 16 bytes at `at` beyond
+// them when 16 more remain at `p`: the caller has room for at least that.
 template <typename Test>
 void copy_plain(const char*& p, const char* end, char*& at) {
 #ifdef CRDVIEW_SCAN_SSE2
@@ -77,7 +138,7 @@ void copy_plain(const char*& p, const char* end, char*& at) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
         if (const int found = _mm_movemask_epi8(Test::vector(v))) {
-            const int plain = __builtin_ctz(static_cast<unsigned>(found));
+            const unsigned plain = lowest_bit(static_cast<unsigned>(found));
             p += plain;
             at += plain;
             return;
@@ -101,3 +162,62 @@ void copy_plain(const char*& p, const char* end, char*& at) {
     at += stop - p;
     p = stop;
 }
+
+// The bytes of a text in the class `Test`, in order, found 64 at a time: a
+// run of plain bytes costs a few instructions however many marks follow.
+template <typename Test>
+struct mark_cursor {
+    const char* text;
+    std::size_t size;
+    std::size_t chunk = 0;   // where the 64 bytes of `bits` begin
+    std::uint64_t bits = 0;  // bit k: the byte at chunk + k is in the class
+    bool loaded = false;
+
+    // The marks of the (up to) 64 bytes at `from`.
+    std::uint64_t marks_at(std::size_t from) const {
+        const char* const p = text + from;
+        const std::size_t count = std::min<std::size_t>(64, size - from);
+        std::uint64_t marks = 0;
+        std::size_t k = 0;
+#ifdef CRDVIEW_SCAN_SSE2
+        for (; k + 16 <= count; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            marks |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(Test::vector(v)))} << k;
+        }
+        if (k < count && count >= 16) {
+            // The last 16 bytes, those not looked at yet at their top.
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + count - 16));
+            const auto last = static_cast<unsigned>(_mm_movemask_epi8(Test::vector(v)));
+            marks |= std::uint64_t{last >> (16 - (count - k))} << k;
+            k = count;
+        }
+#endif
+        for (; k < count; ++k) {
+            marks |= std::uint64_t{Test::byte(static_cast<unsigned char>(p[k]))} << k;
+        }
+        return marks;
+    }
+
+    // The position of the first marked byte at or after `i` (`size` when none is).
+    std::size_t next(std::size_t i) {
+        if (i >= size) {
+            return size;
+        }
+        const std::size_t base = i & ~static_cast<std::size_t>(63);
+        if (!loaded || base != chunk) {
+            chunk = base;
+            bits = marks_at(base);
+            loaded = true;
+        }
+        std::uint64_t marked = bits & (~std::uint64_t{0} << (i & 63));
+        while (marked == 0) {
+            chunk += 64;
+            if (chunk >= size) {
+                chunk -= 64;  // stays the chunk `bits` holds
+                return size;
+            }
+            bits = marked = marks_at(chunk);
+        }
+        return chunk + lowest_bit(marked);
+    }
+};

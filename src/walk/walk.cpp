@@ -11,6 +11,7 @@
 #include "decode/decode.h"
 #include "sys/files.h"
 #include "sys/input.h"
+#include "text/numbers.h"
 
 namespace {
 
@@ -72,10 +73,10 @@ std::string not_a_card_file(const std::string& signature) {
         if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
             reason += c;
         } else {
-            constexpr std::string_view hex = "0123456789ABCDEF";
+            char digits[2];
+            put_hex_byte(byte, digits);
             reason += "\\x";
-            reason += hex[byte >> 4];
-            reason += hex[byte & 0xF];
+            reason.append(digits, 2);
         }
     }
     return reason + "\")";

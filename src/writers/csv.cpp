@@ -4,35 +4,17 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "json.h"
+#include "text/numbers.h"
 #include "text/scan.h"
+#include "text/utf8_text.h"
 
 namespace {
 
 // What makes a field quoted: a comma, a double quote, CR or LF.
-struct csv_special {
-    static std::uint64_t word(std::uint64_t w) {
-        return has_byte(w, ',') | has_byte(w, '"') | has_byte(w, '\r') | has_byte(w, '\n');
-    }
-    static bool byte(unsigned char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
-#ifdef CRDVIEW_SCAN_SSE2
-    static __m128i vector(__m128i v) {
-        return _mm_or_si128(_mm_or_si128(bytes_equal(v, ','), bytes_equal(v, '"')),
-                            _mm_or_si128(bytes_equal(v, '\r'), bytes_equal(v, '\n')));
-    }
-#endif
-};
+using csv_special = any_of<byte_is<','>, byte_is<'"'>, byte_is<'\r'>, byte_is<'\n'>>;
 
 // What is doubled in a quoted field.
-struct csv_quote {
-    static std::uint64_t word(std::uint64_t w) { return has_byte(w, '"'); }
-    static bool byte(unsigned char c) { return c == '"'; }
-#ifdef CRDVIEW_SCAN_SSE2
-    static __m128i vector(__m128i v) {
-        return bytes_equal(v, '"');
-    }
-#endif
-};
+using csv_quote = byte_is<'"'>;
 
 // Writes `text` as a field: as it is, or enclosed in double quotes with its
 // own double quotes doubled when it holds a comma, a double quote, CR or LF.

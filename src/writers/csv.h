@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "walk/card_writer.h"
 #include "text/output_block.h"
-#include "text/text_out.h"
+#include "text/utf8_text.h"
+#include "walk/card_writer.h"
 
 struct csv_writer final : card_writer {
     csv_writer(std::FILE* out, bool files_column, bool several = false)

@@ -4,34 +4,20 @@
 #include <cstring>
 #include <string_view>
 
+#include "decode/decode.h"
 #include "image/base64.h"
 #include "image/card_picture.h"
-#include "decode/decode.h"
-#include "json.h"
+#include "text/caret.h"
+#include "text/numbers.h"
 #include "text/scan.h"
+#include "text/utf8_text.h"
 
 namespace {
 
 // What a page's text escapes or shows otherwise: markup characters, the C0
 // controls and DEL.
-struct html_special {
-    static std::uint64_t word(std::uint64_t w) {
-        return has_byte_below(w, 0x20) | has_byte(w, 0x7F) | has_byte(w, '&') | has_byte(w, '<') |
-               has_byte(w, '>') | has_byte(w, '"') | has_byte(w, '\'');
-    }
-    static bool byte(unsigned char c) {
-        return c < 0x20 || c == 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
-    }
-#ifdef CRDVIEW_SCAN_SSE2
-    static __m128i vector(__m128i v) {
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-        const __m128i markup = _mm_or_si128(_mm_or_si128(bytes_equal(v, '&'), bytes_equal(v, '<')),
-                                            _mm_or_si128(bytes_equal(v, '>'), bytes_equal(v, '"')));
-        return _mm_or_si128(_mm_or_si128(control, bytes_equal(v, 0x7F)),
-                            _mm_or_si128(markup, bytes_equal(v, '\'')));
-    }
-#endif
-};
+using html_special =
+    any_of<terminal_control, byte_is<'&'>, byte_is<'<'>, byte_is<'>'>, byte_is<'"'>, byte_is<'\''>>;
 
 // The page's own look: cards on a desk, each a white card with a title bar.
 // Flex orders show the lists written after what they list at the top.
@@ -102,10 +88,8 @@ void put_href(output_block& block, std::string_view path) {
         if (unreserved || c == '\\') {
             *at++ = c == '\\' ? '/' : static_cast<char>(c);
         } else {
-            constexpr std::string_view hex = "0123456789ABCDEF";
             *at++ = '%';
-            *at++ = hex[c >> 4];
-            *at++ = hex[c & 0xF];
+            at = put_hex_byte(c, at);
         }
     }
     output_done(block, at);
@@ -161,12 +145,7 @@ void put_html_text(output_block& out, std::string_view text) {
             reference = "&#39;";
             break;
         default:
-            if (c == '\t' || c == '\n' || (c == '\r' && p != end && *p == '\n')) {
-                *at++ = static_cast<char>(c);
-            } else {
-                *at++ = '^';
-                *at++ = c == 0x7F ? '?' : static_cast<char>(c + 0x40);
-            }
+            at = put_shown_control(c, p, end, at);
             continue;
         }
         at = std::copy(reference.begin(), reference.end(), at);
@@ -176,43 +155,16 @@ void put_html_text(output_block& out, std::string_view text) {
 
 namespace {
 
-// Whether byte `c` of a text, followed by `next` (0 at its end), is written
-// otherwise by put_html_text: a markup character, a control character but
-// TAB, LF and the CR of a CR LF pair, or DEL.
-bool html_special_byte(unsigned char c, char next) {
-    return html_special::byte(c) && !(c == '\t' || c == '\n' || (c == '\r' && next == '\n'));
-}
-
-// Whether a text holds a byte that html_special_byte finds special.
-// Special bytes are ASCII, never the second byte of a double-byte character:
-// the stored text and the text decoded from it hold them alike.
+// Whether a text holds a byte that put_html_text writes otherwise: a markup
+// character, DEL, or a control character but TAB, LF and the CR of a CR LF
+// pair. Special bytes are ASCII, never the second byte of a double-byte
+// character: the stored text and the text decoded from it hold them alike.
 bool has_html_special(std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
-#ifdef CRDVIEW_SCAN_SSE2
-    // Sixteen bytes at a time with the byte after each (for CR LF), the
-    // marks gathered and looked at once at the end.
-    __m128i any = _mm_setzero_si128();
-    for (; end - p >= 17; p += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-        const __m128i kept =
-            _mm_or_si128(_mm_or_si128(bytes_equal(v, '\t'), bytes_equal(v, '\n')),
-                         _mm_and_si128(bytes_equal(v, '\r'), bytes_equal(next, '\n')));
-        // '&' and '\'', '<' and '>' differ in one bit.
-        const __m128i markup = _mm_or_si128(
-            _mm_or_si128(bytes_equal(v, '"'), bytes_equal(v, 0x7F)),
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8('\'')),
-                         _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(2)), _mm_set1_epi8('>'))));
-        any = _mm_or_si128(any, _mm_or_si128(markup, _mm_andnot_si128(kept, control)));
-    }
-    if (_mm_movemask_epi8(any) != 0) {
-        return true;
-    }
-#endif
-    for (; p != end; ++p) {
-        if (html_special_byte(static_cast<unsigned char>(*p), p + 1 != end ? p[1] : '\0')) {
+    while ((p = find_special<html_special>(p, end)) != end) {
+        const auto c = static_cast<unsigned char>(*p++);
+        if (!c0_control::byte(c) || !control_shown_as_is(c, p, end)) {
             return true;
         }
     }

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "walk/card_writer.h"
 #include "text/output_block.h"
-#include "text/text_out.h"
+#include "text/utf8_text.h"
+#include "walk/card_writer.h"
 
 struct html_writer final : card_writer {
     // `several`: the run names several files. `extract_dir`: where --extract

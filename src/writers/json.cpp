@@ -7,23 +7,14 @@
 
 #include "cardfile/format.h"
 #include "decode/decode.h"
+#include "text/numbers.h"
 #include "text/scan.h"
+#include "text/utf8_text.h"
 
 namespace {
 
 // What a JSON string escapes: control characters, '"' and '\'.
-struct json_special {
-    static std::uint64_t word(std::uint64_t w) {
-        return has_byte_below(w, 0x20) | has_byte(w, '"') | has_byte(w, '\\');
-    }
-    static bool byte(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
-#ifdef CRDVIEW_SCAN_SSE2
-    static __m128i vector(__m128i v) {
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-        return _mm_or_si128(control, _mm_or_si128(bytes_equal(v, '"'), bytes_equal(v, '\\')));
-    }
-#endif
-};
+using json_special = any_of<c0_control, byte_is<'"'>, byte_is<'\\'>>;
 
 // Writes `text`, UTF-8, as a JSON string: '"' and '\' escaped, and every
 // control character as \n, \r, \t or \u00XX.
@@ -61,12 +52,10 @@ void put_string(output_block& block, std::string_view text) {
             *at++ = 't';
             break;
         default:
-            constexpr std::string_view hex = "0123456789abcdef";
             *at++ = 'u';
             *at++ = '0';
             *at++ = '0';
-            *at++ = hex[c >> 4];
-            *at++ = hex[c & 0xF];
+            at = put_hex_byte(c, at, true);
         }
     }
     *at++ = '"';
@@ -173,37 +162,6 @@ void put_card(output_block& block, utf8_scratch& scratch, const card_record& car
 }
 
 }  // namespace
-
-std::string valid_utf8(std::string_view bytes) {
-    std::string valid;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t size = c < 0x80                 ? 1
-                           : c >= 0xC2 && c <= 0xDF ? 2
-                           : c >= 0xE0 && c <= 0xEF ? 3
-                           : c >= 0xF0 && c <= 0xF4 ? 4
-                                                    : 0;
-        for (std::size_t k = 1; k < size; ++k) {
-            const unsigned next =
-                i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0;
-            // The second byte's range rules out overlong forms, surrogates and
-            // code points beyond U+10FFFF.
-            const unsigned low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-            const unsigned high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-            if (next < low || next > high) {
-                size = 0;
-            }
-        }
-        if (size == 0) {
-            valid += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            valid.append(bytes.substr(i, size));
-            i += size;
-        }
-    }
-    return valid;
-}
 
 void json_writer::begin(const file_start& file) {
     open = file.result == CARD_FILE_OK;

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "walk/card_writer.h"
 #include "text/output_block.h"
-#include "text/text_out.h"
+#include "text/utf8_text.h"
+#include "walk/card_writer.h"
 
 struct json_writer final : card_writer {
     // `several`: the run names several files; their documents form an array.
@@ -28,7 +28,3 @@ struct json_writer final : card_writer {
     bool open = false;  // a document was begun
     const char* separator = "";
 };
-
-// The path as given, which the system may hold in any bytes, made UTF-8:
-// what is not UTF-8 becomes U+FFFD.
-[[nodiscard]] std::string valid_utf8(std::string_view bytes);

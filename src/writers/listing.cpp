@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "text/text_out.h"
+#include "text/caret.h"
+#include "text/numbers.h"
 #include "text/scan.h"
 
 namespace {
@@ -25,20 +26,6 @@ void put_text(output_block& block, const code_page* page, std::string_view text)
     output_done(block, at);
 }
 
-// The bytes a terminal takes as commands: the C0 controls and DEL.
-struct terminal_control {
-    static std::uint64_t word(std::uint64_t w) {
-        return has_byte_below(w, 0x20) | has_byte(w, 0x7F);
-    }
-    static bool byte(unsigned char c) { return c < 0x20 || c == 0x7F; }
-#ifdef CRDVIEW_SCAN_SSE2
-    static __m128i vector(__m128i v) {
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-        return _mm_or_si128(control, bytes_equal(v, 0x7F));
-    }
-#endif
-};
-
 // Rewrites the shown text [from, end) in caret notation at `from` (with room
 // for twice its size) and returns its new end. `scratch` holds it meanwhile.
 char* put_carets(char* from, char* end, std::vector<char>& scratch) {
@@ -52,12 +39,7 @@ char* put_carets(char* from, char* end, std::vector<char>& scratch) {
             break;
         }
         const auto c = static_cast<unsigned char>(*p++);
-        if (c == '\t' || c == '\n' || (c == '\r' && p != stop && *p == '\n')) {
-            *at++ = static_cast<char>(c);
-        } else {
-            *at++ = '^';
-            *at++ = c == 0x7F ? '?' : static_cast<char>(c + 0x40);
-        }
+        at = put_shown_control(c, p, stop, at);
     }
     return at;
 }

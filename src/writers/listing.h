@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "walk/card_writer.h"
 #include "text/output_block.h"
+#include "walk/card_writer.h"
 
 struct code_page;
 

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "walk/card_writer.h"
 #include "text/output_block.h"
-#include "text/text_out.h"
+#include "text/utf8_text.h"
+#include "walk/card_writer.h"
 
 struct vcard_writer final : card_writer {
     // `version`: 3 or 4.
@@ -35,22 +35,5 @@ struct vcard_writer final : card_writer {
     std::string title{};     // the title, UTF-8
     std::string text{};      // the text, UTF-8
     std::string picture_bytes{};
-    std::vector<std::string_view> found{};
-    // Where the text holds a byte to escape, where a phone number may begin.
-    std::vector<std::uint64_t> special_marks{}, phone_marks{};
+    std::vector<std::string_view> found{};  // the numbers or addresses of a text
 };
-
-// The phone numbers in `text` (UTF-8), in order, each once: a run of digits
-// with spaces, dashes, dots and brackets between them and perhaps a leading
-// '+', holding 7 to 15 digits, standing apart from letters and digits
-// around it; not a date (12.03.1994, 1994-03-12), a span of years
-// (1994-1995), a postal code (12345-6789, a Japanese one after its mark) or a
-// number grouped in thousands (3 000 000).
-void find_phone_numbers(std::string_view text, std::vector<std::string_view>& found);
-
-// The e-mail addresses in `text`: local@domain.tld, each once.
-void find_email_addresses(std::string_view text, std::vector<std::string_view>& found);
-
-// The web addresses in `text`: http://..., https://... and www...., each
-// once, without the punctuation that ends a sentence.
-void find_web_addresses(std::string_view text, std::vector<std::string_view>& found);

@@ -1,13 +1,8 @@
-// Pieces that the writers share: decimal numbers, and texts decoded to
-// UTF-8 on their way out.
+// Numbers as the writers write them: decimal, and bytes in hexadecimal.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
-#include <string_view>
-#include <vector>
-
-#include "decode/decode.h"
 
 // Room that put_decimal needs.
 constexpr std::size_t DECIMAL_ROOM = 20;
@@ -40,16 +35,12 @@ inline char* put_decimal(std::int64_t value, char* at) {
     return at + count;
 }
 
-// Converts stored texts to UTF-8 in a buffer of its own, kept for the next text.
-struct utf8_scratch {
-    const code_page* page;
-    std::vector<char> bytes{};
-
-    std::string_view decode(std::string_view text) {
-        if (bytes.size() < decoded_room(page, text.size())) {
-            bytes.resize(decoded_room(page, text.size()));
-        }
-        const char* end = decode_text(page, text, bytes.data());
-        return {bytes.data(), static_cast<std::size_t>(end - bytes.data())};
-    }
-};
+// Writes `byte` as two hexadecimal digits at `at`, capitals unless `lower`;
+// returns the end.
+inline char* put_hex_byte(unsigned char byte, char* at, bool lower = false) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF0123456789abcdef";
+    const char* const digits = DIGITS + (lower ? 16 : 0);
+    at[0] = digits[byte >> 4];
+    at[1] = digits[byte & 0xF];
+    return at + 2;
+}
