@@ -4,12 +4,8 @@
 
 #include "chars.h"
 #include "names.h"
-#include "text/scan.h"
 
 namespace {
-
-// Where a phone number may begin: a digit, '+' or '('.
-using phone_mark = any_of<byte_range<'0', '9'>, byte_is<'+'>, byte_is<'('>>;
 
 struct digit_groups {
     std::size_t count = 0;
@@ -91,7 +87,14 @@ bool not_a_phone_number(std::string_view number, std::string_view before) {
 }  // namespace
 
 void find_phone_numbers(std::string_view text, std::vector<std::string_view>& found) {
-    mark_cursor<phone_mark> marks{text.data(), text.size()};
+    byte_marks starts;
+    mark_bytes<phone_start>(text, starts);
+    find_marked_phone_numbers(text, starts, found);
+}
+
+void find_marked_phone_numbers(std::string_view text, const byte_marks& starts,
+                               std::vector<std::string_view>& found) {
+    const marked_bytes marks{starts.data(), text.size()};
     const std::size_t n = text.size();
     std::size_t i = 0;
     while ((i = marks.next(i)) < n) {

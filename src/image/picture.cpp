@@ -51,6 +51,28 @@ struct dib_header {
     std::uint64_t rows_at = 0;    // right after the colour table
 };
 
+// The colour masks of a 16- or 32-bit DIB whose info header of `size` bytes
+// at `p` says `compression`: stored at `masks_at` (not 0), or the defaults.
+void read_masks(const unsigned char* p, std::uint32_t size, std::uint32_t compression,
+                std::uint64_t masks_at, dib_header& h) {
+    if (masks_at != 0) {
+        const bool alpha = size == INFO_HEADER_SIZE ? compression == COMPRESSION_ALPHABITFIELDS
+                                                    : size >= INFO_HEADER_WITH_ALPHA_MASK;
+        for (std::size_t i = 0; i < (alpha ? 4u : 3u); ++i) {
+            h.masks[i] = decode_u32(p + masks_at + 4 * i);
+        }
+    } else if (h.bits == 16) {  // 5 bits each of red, green and blue
+        h.masks[0] = 0x7C00;
+        h.masks[1] = 0x03E0;
+        h.masks[2] = 0x001F;
+    } else if (h.bits == 32) {  // blue, green, red and a fourth byte, perhaps alpha
+        h.masks[0] = 0x00FF0000;
+        h.masks[1] = 0x0000FF00;
+        h.masks[2] = 0x000000FF;
+        h.masks[3] = 0xFF000000;
+    }
+}
+
 std::optional<dib_header> read_dib_header(std::string_view dib) {
     const unsigned char* p = bytes_of(dib);
     if (dib.size() < 4) {
@@ -107,22 +129,7 @@ std::optional<dib_header> read_dib_header(std::string_view dib) {
     if (h.rows_at > dib.size()) {
         return std::nullopt;
     }
-    if (masks_at != 0) {
-        const bool alpha = size == INFO_HEADER_SIZE ? compression == COMPRESSION_ALPHABITFIELDS
-                                                    : size >= INFO_HEADER_WITH_ALPHA_MASK;
-        for (std::size_t i = 0; i < (alpha ? 4u : 3u); ++i) {
-            h.masks[i] = decode_u32(p + masks_at + 4 * i);
-        }
-    } else if (h.bits == 16) {  // 5 bits each of red, green and blue
-        h.masks[0] = 0x7C00;
-        h.masks[1] = 0x03E0;
-        h.masks[2] = 0x001F;
-    } else if (h.bits == 32) {  // blue, green, red and a fourth byte, perhaps alpha
-        h.masks[0] = 0x00FF0000;
-        h.masks[1] = 0x0000FF00;
-        h.masks[2] = 0x000000FF;
-        h.masks[3] = 0xFF000000;
-    }
+    read_masks(p, size, compression, masks_at, h);
     return h;
 }
 

@@ -14,10 +14,18 @@
 
 namespace {
 
+// The characters of markup, which a page's text writes as references.
+using html_markup = any_of<byte_is<'&'>, byte_is<'<'>, byte_is<'>'>, byte_is<'"'>, byte_is<'\''>>;
+
 // What a page's text escapes or shows otherwise: markup characters, the C0
 // controls and DEL.
-using html_special =
-    any_of<terminal_control, byte_is<'&'>, byte_is<'<'>, byte_is<'>'>, byte_is<'"'>, byte_is<'\''>>;
+using html_special = any_of<terminal_control, html_markup>;
+
+// What it always writes otherwise: markup characters, DEL, and the control
+// characters but TAB, LF and CR (which it writes otherwise only when CR is
+// not before LF).
+using html_always = any_of<html_markup, byte_is<0x7F>, byte_range<0x00, 0x08>,
+                           byte_range<0x0B, 0x0C>, byte_range<0x0E, 0x1F>>;
 
 // The page's own look: cards on a desk, each a white card with a title bar.
 // Flex orders show the lists written after what they list at the top.
@@ -159,12 +167,15 @@ namespace {
 // character, DEL, or a control character but TAB, LF and the CR of a CR LF
 // pair. Special bytes are ASCII, never the second byte of a double-byte
 // character: the stored text and the text decoded from it hold them alike.
-bool has_html_special(std::string_view text) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while ((p = find_special<html_special>(p, end)) != end) {
-        const auto c = static_cast<unsigned char>(*p++);
-        if (!c0_control::byte(c) || !control_shown_as_is(c, p, end)) {
+bool has_html_special(html_writer& page, std::string_view text) {
+    byte_marks& always = page.marks[0];
+    byte_marks& cr = page.marks[1];
+    byte_marks& lf = page.marks[2];
+    mark_bytes<html_always, byte_is<'\r'>, byte_is<'\n'>>(text, always, cr, lf);
+    for (std::size_t w = 0; w < always.size(); ++w) {
+        // A CR whose next byte is no LF (none is after the last byte).
+        const std::uint64_t lf_next = lf[w] >> 1 | (w + 1 < lf.size() ? lf[w + 1] << 63 : 0);
+        if ((always[w] | (cr[w] & ~lf_next)) != 0) {
             return true;
         }
     }
@@ -181,7 +192,7 @@ void put_stored(html_writer& page, std::string_view stored) {
         return;
     }
     output_block& block = page.block;
-    if (!has_html_special(stored)) {
+    if (!has_html_special(page, stored)) {
         output_done(
             block, decode_text(page.scratch.page, stored,
                                output_room(block, decoded_room(page.scratch.page, stored.size()))));

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "text/output_block.h"
+#include "text/scan.h"
 #include "text/utf8_text.h"
 #include "walk/card_writer.h"
 
@@ -48,6 +49,7 @@ struct html_writer final : card_writer {
     std::vector<std::string> files{};  // the sections' paths, made UTF-8
     std::string picture_bytes{};       // a picture as stored, while it is decoded
     std::string text{};                // a text made valid UTF-8 (as_stored)
+    byte_marks marks[3];  // the marks of a text's special bytes, while they are looked at
 };
 
 // Writes `text`, UTF-8, to `out` with '&', '<', '>', '"' and '\'' as

@@ -1,8 +1,10 @@
 #include "json.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cardfile/format.h"
@@ -70,6 +72,15 @@ void put_number(output_block& block, std::int64_t value) {
     output_done(block, put_decimal(value, output_room(block, DECIMAL_ROOM)));
 }
 
+// Numbers, each after what comes before it (its name and the punctuation).
+void put_members(output_block& block,
+                 std::initializer_list<std::pair<std::string_view, std::int64_t>> members) {
+    for (const auto& [before, value] : members) {
+        put_literal(block, before);
+        put_number(block, value);
+    }
+}
+
 // What the walk over an object that parses found.
 void put_object(output_block& block, utf8_scratch& scratch, const object_info& object) {
     put_literal(block, ", \"class_name\": ");
@@ -90,10 +101,8 @@ void put_object(output_block& block, utf8_scratch& scratch, const object_info& o
         put_literal(block, ", \"picture\": {\"format\": ");
         put_string(block, scratch.decode(object.picture.format));
         if (object.picture.has_size) {
-            put_literal(block, ", \"width\": ");
-            put_number(block, object.picture.width);
-            put_literal(block, ", \"height\": ");
-            put_number(block, object.picture.height);
+            put_members(block, {{", \"width\": ", object.picture.width},
+                                {", \"height\": ", object.picture.height}});
         }
         put_literal(block, "}");
     }
@@ -125,25 +134,19 @@ void put_card(output_block& block, utf8_scratch& scratch, const card_record& car
         put_literal(block, "null");
     }
     if (body.has_graphic) {
-        put_literal(block, ", \"graphic\": {\"length\": ");
-        put_number(block, body.graphic.length);
-        put_literal(block, ", \"width\": ");
-        put_number(block, body.graphic.width);
-        put_literal(block, ", \"height\": ");
-        put_number(block, body.graphic.height);
-        put_literal(block, ", \"x\": ");
-        put_number(block, body.graphic.x);
-        put_literal(block, ", \"y\": ");
-        put_number(block, body.graphic.y);
+        const graphic_info& g = body.graphic;
+        put_members(block, {{", \"graphic\": {\"length\": ", g.length},
+                            {", \"width\": ", g.width},
+                            {", \"height\": ", g.height},
+                            {", \"x\": ", g.x},
+                            {", \"y\": ", g.y}});
         put_literal(block, "}");
     }
     if (body.has_object) {
-        put_literal(block, ", \"object\": {\"uid\": ");
-        put_number(block, body.object.uid);
-        put_literal(block, ", \"format_id\": ");
-        put_number(block, body.object.format_id);
-        put_literal(block, ", \"class_name_length\": ");
-        put_number(block, body.object.class_name_length);
+        const object_info& o = body.object;
+        put_members(block, {{", \"object\": {\"uid\": ", o.uid},
+                            {", \"format_id\": ", o.format_id},
+                            {", \"class_name_length\": ", o.class_name_length}});
         if (body.object.parsed) {
             put_object(block, scratch, body.object);
         }

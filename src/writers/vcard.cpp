@@ -20,6 +20,10 @@ constexpr std::size_t FOLD_AT = 75;
 // controls and DEL.
 using vcard_special = any_of<terminal_control, byte_is<'\\'>, byte_is<','>, byte_is<';'>>;
 
+// The bytes without which a text holds no address: '@' of an e-mail
+// address, the ':' of "http://", a 'w' of "www." in either case.
+using address_start = any_of<byte_is<'@'>, byte_is<':'>, byte_is<'w'>, byte_is<'W'>>;
+
 // A content line written straight into the output, folded as it goes: a
 // physical line holds at most FOLD_AT octets, a continuation line begins
 // with a space, and neither a UTF-8 sequence nor an escape is ever cut.
@@ -105,9 +109,9 @@ struct folded_line {
 
     // `text` (UTF-8) as a text value: '\', ',' and ';' escaped with '\', a
     // line end (CR LF or LF) as "\n", TAB as it is, and every other control
-    // character in caret notation ("^M" for a lone CR).
-    void text(std::string_view value) {
-        mark_cursor<vcard_special> special{value.data(), value.size()};
+    // character in caret notation ("^M" for a lone CR). `special` marks its
+    // vcard_special bytes.
+    void text(std::string_view value, const marked_bytes& special) {
         const char* const begin = value.data();
         const char* p = begin;
         const char* const end = p + value.size();
@@ -140,18 +144,26 @@ struct folded_line {
 };
 
 // N's five parts (family; given; additional; prefixes; suffixes) of a title.
-void put_name(folded_line& line, std::string_view title) {
+// `marks`: the marks of the title's vcard_special bytes.
+void put_name(folded_line& line, std::string_view title, const byte_marks& marks) {
     const name_parts name = name_of_title(title);
     if (!name.split) {
-        line.text(title);
+        line.text(title, {marks.data(), title.size()});
         line.plain(";;;;");
         return;
     }
-    line.text(name.family);
+    // The parts as parts of the title, read from its marks.
+    const auto part = [&](std::string_view part) {
+        if (!part.empty()) {
+            const auto first = static_cast<std::size_t>(part.data() - title.data());
+            line.text(part, {marks.data(), part.size(), first});
+        }
+    };
+    part(name.family);
     line.plain(";");
-    line.text(name.given);
+    part(name.given);
     line.plain(";");
-    line.text(name.additional);
+    part(name.additional);
     line.plain(";;");
 }
 
@@ -186,11 +198,12 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
     // Escapes double a text at most.
     folded_line fn{block, 3 + 2 * name.size()};
     fn.plain("FN:");
-    fn.text(name);
+    mark_bytes<vcard_special>(name, special_marks);
+    fn.text(name, {special_marks.data(), name.size()});
     fn.finish();
     folded_line n{block, 2 + 2 * name.size() + 4};
     n.plain("N:");
-    put_name(n, name);
+    put_name(n, name, special_marks);
     n.finish();
     if (card.body.has_text) {
         const std::string_view note = utf8_of(*this, card.body.text, text);
@@ -205,24 +218,30 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
             line.plain(value);
             line.finish();
         };
+        // One pass marks what the text needs: escapes, where phone numbers
+        // may begin, and whether it holds a byte an address needs.
+        mark_bytes<vcard_special, phone_start, address_start>(note, special_marks, phone_marks,
+                                                              address_marks);
         found.clear();
-        find_phone_numbers(note, found);
+        find_marked_phone_numbers(note, phone_marks, found);
         for (const std::string_view number : found) {
             put_found("TEL:", number);
         }
-        found.clear();
-        find_email_addresses(note, found);
-        for (const std::string_view address : found) {
-            put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
-        }
-        found.clear();
-        find_web_addresses(note, found);
-        for (const std::string_view address : found) {
-            put_found("URL:", address);
+        if (any_marked(address_marks)) {
+            found.clear();
+            find_email_addresses(note, found);
+            for (const std::string_view address : found) {
+                put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
+            }
+            found.clear();
+            find_web_addresses(note, found);
+            for (const std::string_view address : found) {
+                put_found("URL:", address);
+            }
         }
         folded_line line{block, 5 + 2 * note.size()};
         line.plain("NOTE:");
-        line.text(note);
+        line.text(note, {special_marks.data(), note.size()});
         line.finish();
     }
     const card_picture picture = picture_of_card(card, context.data, picture_bytes);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "text/output_block.h"
+#include "text/scan.h"
 #include "text/utf8_text.h"
 #include "walk/card_writer.h"
 
@@ -36,4 +37,7 @@ struct vcard_writer final : card_writer {
     std::string text{};      // the text, UTF-8
     std::string picture_bytes{};
     std::vector<std::string_view> found{};  // the numbers or addresses of a text
+    // The marks of a text's bytes: those to escape, where phone numbers may
+    // begin, those that begin addresses.
+    byte_marks special_marks{}, phone_marks{}, address_marks{};
 };

@@ -17,11 +17,12 @@ using html_like =
 using phone_like = any_of<byte_range<'0', '9'>, byte_is<'+'>, byte_is<'('>>;
 
 // Each byte value alone, and every text of `filler` with one byte `b` at
-// `at` (and a second at the end), for lengths 0 to 80.
+// `at` (and a second at the end), for lengths up to 201: find_special,
+// copy_plain, and mark_bytes (marking a second class in the same pass).
 template <typename Test>
 void check_class(char filler) {
     for (unsigned b = 0; b < 256; ++b) {
-        for (std::size_t size = 1; size <= 80; size += 7) {
+        for (std::size_t size = 1; size <= 200; size += 13) {
             for (std::size_t at = 0; at < size; at += 3) {
                 std::string text(size, filler);
                 text[at] = static_cast<char>(b);
@@ -40,7 +41,10 @@ void check_class(char filler) {
                 copy_plain<Test>(p, end, out);
                 ASSERT_EQ(p - text.data(), static_cast<std::ptrdiff_t>(expected));
                 ASSERT_EQ(std::string(copy.data(), out), text.substr(0, expected));
-                mark_cursor<Test> marks{text.data(), text.size()};
+                byte_marks marks, controls;
+                mark_bytes<Test, terminal_control>(text, marks, controls);
+                ASSERT_EQ(marks.size(), (text.size() + 63) / 64);
+                const marked_bytes cursor{marks.data(), text.size()};
                 std::size_t next = expected;
                 for (std::size_t i = 0; i <= text.size(); ++i) {
                     if (i > next) {
@@ -50,7 +54,12 @@ void check_class(char filler) {
                             ++next;
                         }
                     }
-                    ASSERT_EQ(marks.next(i), next) << "byte " << b << " from " << i;
+                    ASSERT_EQ(cursor.next(i), next) << "byte " << b << " from " << i;
+                    if (i < text.size()) {
+                        const bool control =
+                            terminal_control::byte(static_cast<unsigned char>(text[i]));
+                        ASSERT_EQ(controls[i / 64] >> (i % 64) & 1, control ? 1u : 0u) << i;
+                    }
                 }
             }
         }
@@ -71,6 +80,31 @@ TEST(ByteScanner, ClassesAreTheBytesTheySay) {
         EXPECT_EQ(terminal_control::byte(static_cast<unsigned char>(b)), b < 0x20 || b == 0x7F);
         EXPECT_EQ(phone_like::byte(static_cast<unsigned char>(b)),
                   (b >= '0' && b <= '9') || b == '+' || b == '(');
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A part of a marked text is read from the text's marks, wherever it begins.
+TEST(ByteScanner, PartsAreReadFromTheMarksOfTheirText) {
+    std::string text;
+    for (int i = 0; i < 150; ++i) {
+        text += i % 7 == 0 ? ',' : 'a';
+    }
+    byte_marks marks;
+    mark_bytes<byte_is<','>>(text, marks);
+    for (std::size_t first = 0; first < text.size(); first += 5) {
+        for (std::size_t size = 0; first + size <= text.size(); size += 11) {
+            const marked_bytes part{marks.data(), size, first};
+            for (std::size_t i = 0; i <= size; ++i) {
+                const std::size_t comma = text.find(',', first + i);
+                const std::size_t expected =
+                    comma == std::string::npos || comma >= first + size ? size : comma - first;
+                ASSERT_EQ(part.next(i), expected) << first << " " << size << " " << i;
+            }
+        }
     }
 }
 
