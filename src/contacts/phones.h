@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/scan.h"
+#include "text/marks.h"
 
 // The phone numbers in `text` (UTF-8), in order, each once: a run of digits
 // with spaces, dashes, dots and brackets between them and perhaps a leading

@@ -1,4 +1,4 @@
-// What every output of crdview is: a card writer. The walk (card_walk.h)
+// What every output of crdview is: a card writer. The walk (walk.h)
 // reads each file and calls its writers in turn: begin with the file's
 // header, one call per listed card, end with the outcome; finish once the
 // last file is done. A writer sees records only: it knows nothing of how or

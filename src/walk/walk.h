@@ -1,7 +1,8 @@
 // The one walk over a card file: opens it, reads it card by card, hands
 // every record to the writers in turn, and reports on standard error what
-// is wrong with the file. Every output (listing, JSON, CSV, extraction) is a
-// writer plugged into it.
+// is wrong with the file. Every output (the listing, JSON, CSV, HTML,
+// vCard, and the extraction of pictures and objects) is a writer plugged
+// into it (src/writers/).
 #pragma once
 
 #include <cstdio>

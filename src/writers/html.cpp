@@ -103,8 +103,8 @@ void put_href(output_block& block, std::string_view path) {
     output_done(block, at);
 }
 
-// A style's position and size: "left:Xpx;top:Ypx;" and the size `what`
-// ("width" or "min-width") of the place.
+// A style's position and size: "left:Xpx;top:Ypx;", then the place's width
+// and height as the properties named `width` and `height` ("width:Wpx;...").
 void put_place(output_block& block, const card_picture& picture, std::string_view width,
                std::string_view height) {
     put_literal(block, "left:");

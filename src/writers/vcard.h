@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/marks.h"
 #include "text/output_block.h"
-#include "text/scan.h"
 #include "text/utf8_text.h"
 #include "walk/card_writer.h"
 

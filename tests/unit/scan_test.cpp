@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "text/marks.h"
+
 namespace {
 
 // The classes of the writers and contact finders, as they build them.
