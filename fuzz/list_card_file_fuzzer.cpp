@@ -28,6 +28,7 @@
 #include <type_traits>
 
 #include "decode/decode.h"
+#include "text/utf8_text.h"
 #include "walk/walk.h"
 #include "writers/csv.h"
 #include "writers/extract.h"
