@@ -43,8 +43,8 @@ void note_index_problems(card_sequence& cards) {
     const std::int16_t count = cards.header.count;
     if (count > 0 && cards.whole_entries < count) {
         cards.file_problems.push_back("the index ends before the stated count of entries (" +
-                                     std::to_string(count - cards.whole_entries) + " of " +
-                                     std::to_string(count) + " missing)");
+                                      std::to_string(count - cards.whole_entries) + " of " +
+                                      std::to_string(count) + " missing)");
     }
 }
 
@@ -130,8 +130,8 @@ card_sequence start_cards(card_stream& in) {
         const std::int64_t size = file_size(in);
         if (size >= in.index_position + static_cast<std::int64_t>(INDEX_ENTRY_SIZE)) {
             cards.file_problems.push_back("the card count is negative (" +
-                                         std::to_string(cards.header.count) +
-                                         ") but index entries follow the header");
+                                          std::to_string(cards.header.count) +
+                                          ") but index entries follow the header");
         }
     }
     return cards;
@@ -165,7 +165,8 @@ bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
 }
 
 void finish_cards(card_stream& in, card_sequence& cards) {
-    if (cards.header.result == CARD_FILE_OK && !in.read_failed && cards.next >= cards.header.count) {
+    if (cards.header.result == CARD_FILE_OK && !in.read_failed &&
+        cards.next >= cards.header.count) {
         note_index_problems(cards);
     }
     put_file_position_back(in);

@@ -177,6 +177,51 @@ std::string_view utf8_of(vcard_writer& writer, std::string_view stored, std::str
     return writer.scratch.decode(stored);
 }
 
+// The text's phone numbers, e-mail and web addresses (TEL, EMAIL, URL), and
+// the text itself (NOTE).
+void put_note(vcard_writer& writer, std::string_view note) {
+    output_block& block = writer.block;
+    const bool four = writer.version >= 4;
+    byte_marks& special_marks = writer.special_marks;
+    std::vector<std::string_view>& found = writer.found;
+    // Numbers and addresses are ASCII, with nothing to escape.
+    const auto put_found = [&](std::string_view name_part, std::string_view value) {
+        folded_line line{block, name_part.size() + 7 + value.size()};
+        line.plain(name_part);
+        if (name_part == "URL:" && value.size() >= 4 && (value[0] == 'w' || value[0] == 'W') &&
+            value[3] == '.') {
+            line.plain("http://");
+        }
+        line.plain(value);
+        line.finish();
+    };
+    // One pass marks what the text needs: escapes, where phone numbers
+    // may begin, and whether it holds a byte an address needs.
+    mark_bytes<vcard_special, phone_start, address_start>(note, special_marks, writer.phone_marks,
+                                                          writer.address_marks);
+    found.clear();
+    find_marked_phone_numbers(note, writer.phone_marks, found);
+    for (const std::string_view number : found) {
+        put_found("TEL:", number);
+    }
+    if (any_marked(writer.address_marks)) {
+        found.clear();
+        find_email_addresses(note, found);
+        for (const std::string_view address : found) {
+            put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
+        }
+        found.clear();
+        find_web_addresses(note, found);
+        for (const std::string_view address : found) {
+            put_found("URL:", address);
+        }
+    }
+    folded_line line{block, 5 + 2 * note.size()};
+    line.plain("NOTE:");
+    line.text(note, {special_marks.data(), note.size()});
+    line.finish();
+}
+
 }  // namespace
 
 void vcard_writer::begin(const file_start& file) {
@@ -206,43 +251,7 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
     put_name(n, name, special_marks);
     n.finish();
     if (card.body.has_text) {
-        const std::string_view note = utf8_of(*this, card.body.text, text);
-        // Numbers and addresses are ASCII, with nothing to escape.
-        const auto put_found = [&](std::string_view name_part, std::string_view value) {
-            folded_line line{block, name_part.size() + 7 + value.size()};
-            line.plain(name_part);
-            if (name_part == "URL:" && value.size() >= 4 && (value[0] == 'w' || value[0] == 'W') &&
-                value[3] == '.') {
-                line.plain("http://");
-            }
-            line.plain(value);
-            line.finish();
-        };
-        // One pass marks what the text needs: escapes, where phone numbers
-        // may begin, and whether it holds a byte an address needs.
-        mark_bytes<vcard_special, phone_start, address_start>(note, special_marks, phone_marks,
-                                                              address_marks);
-        found.clear();
-        find_marked_phone_numbers(note, phone_marks, found);
-        for (const std::string_view number : found) {
-            put_found("TEL:", number);
-        }
-        if (any_marked(address_marks)) {
-            found.clear();
-            find_email_addresses(note, found);
-            for (const std::string_view address : found) {
-                put_found(four ? "EMAIL:" : "EMAIL;TYPE=INTERNET:", address);
-            }
-            found.clear();
-            find_web_addresses(note, found);
-            for (const std::string_view address : found) {
-                put_found("URL:", address);
-            }
-        }
-        folded_line line{block, 5 + 2 * note.size()};
-        line.plain("NOTE:");
-        line.text(note, {special_marks.data(), note.size()});
-        line.finish();
+        put_note(*this, utf8_of(*this, card.body.text, text));
     }
     const card_picture picture = picture_of_card(card, context.data, picture_bytes);
     if (picture.kind == card_picture_kind::image) {
