@@ -12,7 +12,8 @@
 #   cat CONVERTED                      a file holding the converted listing
 #   crdview --format=json -e Windows-NNNN FILE, and csv, html, vcard: the other formats
 #   crdview -e auto FILE               the listing in the code page the texts look like
-#   BEFORE FILE                        another crdview's plain listing, when BEFORE is set
+#   BEFORE ...                         another crdview, when BEFORE is set: each of the
+#                                      crdview commands above again with it
 # each once writing to /dev/null and once through a pipe (`| cat >/dev/null`),
 # all in turn: one warm-up round, then RUNS timed rounds (default 11). It
 # prints the median wall time of each and its ratios to the plain listing, to
@@ -51,9 +52,11 @@ now_us() {
 
 labels=("cat FILE" "crdview FILE" "crdview -e Windows-NNNN FILE" "iconv -c -f CPNNNN FILE"
     "cat CONVERTED" "json -e Windows-NNNN FILE" "csv -e Windows-NNNN FILE" "crdview -e auto FILE"
-    "html -e Windows-NNNN FILE" "vcard -e Windows-NNNN FILE" "BEFORE FILE")
-commands=11
-before_k=10
+    "html -e Windows-NNNN FILE" "vcard -e Windows-NNNN FILE" "BEFORE FILE"
+    "BEFORE -e Windows-NNNN FILE" "BEFORE json -e Windows-NNNN" "BEFORE csv -e Windows-NNNN"
+    "BEFORE -e auto FILE" "BEFORE html -e Windows-NNNN" "BEFORE vcard -e Windows-NNNN")
+commands=17
+before_k=10  # the commands from here on are BEFORE's
 before=${BEFORE:-}
 modes=(null pipe)
 
@@ -71,6 +74,12 @@ set_command() {
     8) cmd=("$crdview" --format=html -e "Windows-$page" "$file") ;;
     9) cmd=("$crdview" --format=vcard -e "Windows-$page" "$file") ;;
     10) cmd=("$before" "$file") ;;
+    11) cmd=("$before" -e "Windows-$page" "$file") ;;
+    12) cmd=("$before" --format=json -e "Windows-$page" "$file") ;;
+    13) cmd=("$before" --format=csv -e "Windows-$page" "$file") ;;
+    14) cmd=("$before" -e auto "$file") ;;
+    15) cmd=("$before" --format=html -e "Windows-$page" "$file") ;;
+    16) cmd=("$before" --format=vcard -e "Windows-$page" "$file") ;;
     esac
 }
 
@@ -97,7 +106,7 @@ time_commands() {
     for ((round = 0; round <= runs; round++)); do
         for ((k = 0; k < commands; k++)); do
             ((k == 2 && !converts)) && continue
-            ((k == before_k)) && [[ -z "$before" ]] && continue
+            ((k >= before_k)) && [[ -z "$before" ]] && continue
             for mode in 0 1; do
                 start=$(now_us)
                 run_once $k $mode
@@ -167,7 +176,7 @@ for entry in bench.mgc:1251 bench.rrg:1251 bench-1252.mgc:1252 bench-1253.mgc:12
             printf '  %-30s %8s\n' "$label" n/a
             continue
         fi
-        ((k == before_k)) && [[ -z "$before" ]] && continue
+        ((k >= before_k)) && [[ -z "$before" ]] && continue
         set_command $k
         rss=n/a
         ((have_time)) && rss=$(peak_rss_kib "${cmd[@]}")

@@ -28,13 +28,14 @@
 #include <type_traits>
 
 #include "decode/decode.h"
-#include "output/card_walk.h"
-#include "output/csv.h"
-#include "output/extract.h"
-#include "output/html.h"
-#include "output/json.h"
-#include "output/listing.h"
-#include "output/vcard.h"
+#include "text/utf8_text.h"
+#include "walk/walk.h"
+#include "writers/csv.h"
+#include "writers/extract.h"
+#include "writers/html.h"
+#include "writers/json.h"
+#include "writers/listing.h"
+#include "writers/vcard.h"
 
 namespace {
 

@@ -47,34 +47,46 @@ void read_counted_text(card_stream& in, std::int64_t position, card_body& body) 
 
 namespace {
 
-// Notes a body whose first field the file does not hold (whole).
+// Notes a body whose first field the file does not hold whole; false when
+// it holds none of it (an empty text then).
 bool first_field_read(card_stream& in, std::int64_t offset, std::size_t got, card_body& body) {
     if (got == 0) {
         body.problem = "the body offset (" + std::to_string(offset) +
                        ") is at or beyond the end of the file (" + std::to_string(file_size(in)) +
                        " bytes)";
+        body.has_text = true;  // zeros: an empty text
         return false;
     }
-    if (got < 2) {
-        body.problem = "the body is cut short by the end of the file";
-    }
+    body.problem = "the body is cut short by the end of the file";
     return true;
+}
+
+// The first field of a body, the u16 at `position` ("MGC": the graphic
+// length; "RRG": the object flag), which moves past it; a field cut short
+// has zeros for its missing byte. nullptr when nothing more of the body is to
+// be read: the file cannot be positioned there, or it ends before the field.
+inline const unsigned char* first_field(card_stream& in, std::int64_t& position,
+                                        std::array<unsigned char, 2>& spare, card_body& body) {
+    static_assert(GRAPHIC_LENGTH_SIZE == 2 && OBJECT_FLAG_SIZE == 2, "a u16 first");
+    const std::int64_t offset = position;
+    std::size_t got = 0;
+    const unsigned char* field = body_field(in, position, spare, got);
+    if (field && got < 2 && !first_field_read(in, offset, got, body)) {
+        return nullptr;
+    }
+    return field;
 }
 
 void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
     const std::int64_t offset = position;
-    std::array<unsigned char, GRAPHIC_LENGTH_SIZE> spare;
-    std::size_t got = 0;
-    const unsigned char* graphic = body_field(in, position, spare, got);
+    std::array<unsigned char, 2> spare;
+    const unsigned char* graphic = first_field(in, position, spare, body);
     if (!graphic) {
-        return;
-    }
-    if (got < 2 && !first_field_read(in, offset, got, body)) {
-        body.has_text = true;  // zeros: an empty text
         return;
     }
     const std::uint16_t length = decode_u16(graphic);
     if (length != 0) {
+        std::size_t got = 0;
         std::array<unsigned char, GRAPHIC_FIELDS_SIZE> fields_spare;
         const unsigned char* fields = body_field(in, position, fields_spare, got);
         if (!fields) {
@@ -109,21 +121,16 @@ void read_mgc_body(card_stream& in, std::int64_t position, card_body& body) {
 }
 
 void read_rrg_body(card_stream& in, std::int64_t position, card_body& body) {
-    const std::int64_t offset = position;
-    std::array<unsigned char, OBJECT_FLAG_SIZE> flag_spare;
-    std::size_t got = 0;
-    const unsigned char* flag = body_field(in, position, flag_spare, got);
+    std::array<unsigned char, 2> spare;
+    const unsigned char* flag = first_field(in, position, spare, body);
     if (!flag) {
-        return;
-    }
-    if (got < 2 && !first_field_read(in, offset, got, body)) {
-        body.has_text = true;  // zeros: an empty text
         return;
     }
     if (decode_u16(flag) == 0) {
         read_counted_text(in, position, body);
         return;
     }
+    std::size_t got = 0;
     std::array<unsigned char, OBJECT_FIELDS_SIZE> fields_spare;
     std::int64_t at = position;
     const unsigned char* fields = body_field(in, at, fields_spare, got);

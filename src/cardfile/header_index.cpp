@@ -38,13 +38,13 @@ void put_file_position_back(card_stream& in) {
     }
 }
 
-// What is wrong with the index as a whole, once the walk is over.
-void note_index_problems(card_walk& walk) {
-    const std::int16_t count = walk.header.count;
-    if (count > 0 && walk.whole_entries < count) {
-        walk.file_problems.push_back("the index ends before the stated count of entries (" +
-                                     std::to_string(count - walk.whole_entries) + " of " +
-                                     std::to_string(count) + " missing)");
+// What is wrong with the index as a whole, once every entry is read.
+void note_index_problems(card_sequence& cards) {
+    const std::int16_t count = cards.header.count;
+    if (count > 0 && cards.whole_entries < count) {
+        cards.file_problems.push_back("the index ends before the stated count of entries (" +
+                                      std::to_string(count - cards.whole_entries) + " of " +
+                                      std::to_string(count) + " missing)");
     }
 }
 
@@ -117,56 +117,57 @@ index_record read_index_entry(card_stream& in) {
     return read;
 }
 
-card_walk start_card_walk(card_stream& in) {
-    card_walk walk;
-    walk.header = read_card_file_header(in);
-    if (walk.header.result != CARD_FILE_OK) {
-        return walk;
+card_sequence start_cards(card_stream& in) {
+    card_sequence cards;
+    cards.header = read_card_file_header(in);
+    if (cards.header.result != CARD_FILE_OK) {
+        return cards;
     }
-    if (walk.header.cut) {
-        walk.file_problems.push_back("the header is cut short by the end of the file");
+    if (cards.header.cut) {
+        cards.file_problems.push_back("the header is cut short by the end of the file");
     }
-    if (walk.header.count < 0) {
+    if (cards.header.count < 0) {
         const std::int64_t size = file_size(in);
         if (size >= in.index_position + static_cast<std::int64_t>(INDEX_ENTRY_SIZE)) {
-            walk.file_problems.push_back("the card count is negative (" +
-                                         std::to_string(walk.header.count) +
-                                         ") but index entries follow the header");
+            cards.file_problems.push_back("the card count is negative (" +
+                                          std::to_string(cards.header.count) +
+                                          ") but index entries follow the header");
         }
     }
-    return walk;
+    return cards;
 }
 
-bool next_card(card_stream& in, card_walk& walk, card_record& card) {
-    if (walk.header.result != CARD_FILE_OK) {
+bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
+    if (cards.header.result != CARD_FILE_OK) {
         return false;
     }
-    while (walk.next < walk.header.count && !in.read_failed) {
+    while (cards.next < cards.header.count && !in.read_failed) {
         if (in.file_end >= 0 && in.index_position >= in.file_end) {
             // Entries wholly behind the end of the file read as zeros: none
             // of them has a body, and none is listed.
-            in.index_position += static_cast<std::int64_t>(walk.header.count - walk.next) *
+            in.index_position += static_cast<std::int64_t>(cards.header.count - cards.next) *
                                  static_cast<std::int64_t>(INDEX_ENTRY_SIZE);
-            walk.next = walk.header.count;
+            cards.next = cards.header.count;
             break;
         }
-        const std::int16_t index = walk.next++;
+        const std::int16_t index = cards.next++;
         const index_record entry = read_index_entry(in);
-        walk.whole_entries += entry.whole ? 1 : 0;
+        cards.whole_entries += entry.whole ? 1 : 0;
         if (!entry.listed) {
             continue;
         }
         card.number = index + 1;
         card.title = entry.title;
-        read_card_body(in, walk.header.variant, entry.body_offset, card.body);
+        read_card_body(in, cards.header.variant, entry.body_offset, card.body);
         return true;
     }
     return false;
 }
 
-void finish_card_walk(card_stream& in, card_walk& walk) {
-    if (walk.header.result == CARD_FILE_OK && !in.read_failed && walk.next >= walk.header.count) {
-        note_index_problems(walk);
+void finish_cards(card_stream& in, card_sequence& cards) {
+    if (cards.header.result == CARD_FILE_OK && !in.read_failed &&
+        cards.next >= cards.header.count) {
+        note_index_problems(cards);
     }
     put_file_position_back(in);
 }

@@ -47,29 +47,29 @@ void read_card_body(card_stream& in, int variant, std::int32_t body_offset, card
 [[nodiscard]] bool read_failed(const card_stream& in);
 [[nodiscard]] int read_error(const card_stream& in);
 
-// A walk over the cards of a card file, entry by entry: the header, and what
-// is wrong with the file as a whole (file_problems, in words, in the order
+// The cards of a card file in index order, entry by entry: the header, and
+// what is wrong with the file as a whole (file_problems, in words, in the order
 // found; the cards' own problems are in their bodies).
-struct card_walk {
+struct card_sequence {
     card_file_header header{};
     std::int16_t next = 0;  // the next index position
     int whole_entries = 0;  // entries read so far that the file holds whole
     std::vector<std::string> file_problems{};
 };
 
-// Starts a walk: reads the header. header.result says whether there are cards.
-[[nodiscard]] card_walk start_card_walk(card_stream& in);
+// Starts at the first card: reads the header. header.result says whether there are cards.
+[[nodiscard]] card_sequence start_cards(card_stream& in);
 
 // Yields the next listed card; false when there is none left or a read has
 // failed (read_failed).
-[[nodiscard]] bool next_card(card_stream& in, card_walk& walk, card_record& card);
+[[nodiscard]] bool next_card(card_stream& in, card_sequence& cards, card_record& card);
 
-// Ends a walk, whether every card was read or not: notes what is wrong with
-// the index when it was read to its end (walk.file_problems), and leaves the
-// file behind the last index entry read.
-void finish_card_walk(card_stream& in, card_walk& walk);
+// Ends the sequence, whether every card was read or not: notes what is wrong
+// with the index when it was read to its end (cards.file_problems), and
+// leaves the file behind the last index entry read.
+void finish_cards(card_stream& in, card_sequence& cards);
 
 // Whether the memory that reading a card file takes (under a megabyte) can
-// be had. Asked before a walk: with less, even reporting a refused
+// be had. Asked before reading: with less, even reporting a refused
 // allocation as an exception could fail.
 [[nodiscard]] bool reader_memory_available();

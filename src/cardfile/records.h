@@ -117,7 +117,7 @@ struct card_body {
     std::string problem{};
 };
 
-// One listed card, as the walk yields it.
+// One listed card, as next_card yields it.
 struct card_record {
     int number = 0;  // index position + 1
     std::string_view title{};

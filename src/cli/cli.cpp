@@ -1,32 +1,14 @@
 #include "cli.h"
 
-#include <cerrno>
 #include <cstring>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include <optional>
 
 #include "decode/decode.h"
-#include "output/card_walk.h"
-#include "output/csv.h"
-#include "output/extract.h"
-#include "output/html.h"
-#include "output/json.h"
-#include "output/listing.h"
-#include "output/vcard.h"
+#include "options.h"
+#include "sys/files.h"
+#include "sys/terminal.h"
+#include "walk/walk.h"
+#include "writers/extract.h"
 
 #ifndef CRDVIEW_VERSION
 #define CRDVIEW_VERSION "unknown"
@@ -34,12 +16,15 @@
 
 namespace {
 
-constexpr const char* HELP_TEXT =
+// The help text around its line of formats (each part takes the program's name).
+constexpr const char* HELP_BEFORE_FORMATS =
     "\nUsage:\n\n%s [OPTION] file.\n\nOpens the Windows CRD (contact card) file\n\n  OPTION:\n  -e "
     "<encoding> decode from this encoding to UTF-8.\n                supports Windows-874, "
     "Windows-1250 to Windows-1258\n                and Windows-932, 936, 949 and 950.\n"
     "  --encoding=<encoding> the same as -e <encoding>.\n"
-    "  --format=<format> listing (the default), json, csv, html, vcard or vcard4.\n"
+    "  --format=<format> ";
+constexpr const char* HELP_AFTER_FORMATS =
+    ".\n"
     "  --extract=<dir> also write each card's picture or object into dir.\n"
     "  --overwrite   with --extract, replace the files there (regular files only).\n"
     "  --find=<text> only the cards whose title or text holds text, in any case.\n"
@@ -53,178 +38,8 @@ constexpr const char* HELP_TEXT =
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
 
-enum output_format {
-    FORMAT_LISTING,
-    FORMAT_JSON,
-    FORMAT_CSV,
-    FORMAT_HTML,
-    FORMAT_VCARD,
-    FORMAT_VCARD4
-};
-
-constexpr const char* FORMAT_NAMES = "listing, json, csv, html, vcard, vcard4";
-
-// The command line as read: its options, and where its files are (the files
-// themselves are found again in `argv` by for_each_file, so that reading the
-// command line allocates nothing: with memory this short, the reader reports it).
-struct command_line {
-    const char* program = nullptr;
-    int argc = 0;
-    const char* const* argv = nullptr;
-    std::size_t file_count = 0;
-    // The classic three words "-X Y FILE" whose first two are not a known
-    // "-e NAME": FILE is listed as stored (classic_option names X).
-    const char* classic_option = nullptr;
-    const char* classic_file = nullptr;
-    bool help = false;
-    bool version = false;
-    bool strict = false;                   // a listed file with problems fails too
-    bool raw = false;                      // control characters as stored on a terminal too
-    bool overwrite = false;                // --extract replaces existing regular files
-    const char* format = nullptr;          // --format
-    const char* encoding = nullptr;        // --encoding
-    const char* short_encoding = nullptr;  // -e
-    const char* encoding_again = nullptr;  // a second -e: its name
-    const char* extract = nullptr;         // --extract
-    const char* find = nullptr;            // --find
-    const char* cards = nullptr;           // --card
-    const char* missing_value = nullptr;   // an option given last, without its value
-    const char* not_option = nullptr;      // the first word that is no option
-    output_format output = FORMAT_LISTING;
-};
-
-// Takes "--name=value" or "--name value" at argv[i]; returns false when
-// argv[i] is neither.
-bool take_valued(std::string_view name, int argc, const char* const* argv, int& i,
-                 const char*& value, const char*& missing) {
-    const std::string_view word = argv[i];
-    if (word.size() > name.size() && word.substr(0, name.size()) == name &&
-        word[name.size()] == '=') {
-        value = argv[i] + name.size() + 1;
-        return true;
-    }
-    if (word != name) {
-        return false;
-    }
-    if (i + 1 < argc) {
-        value = argv[++i];
-    } else {
-        missing = argv[i];
-    }
-    return true;
-}
-
-// Takes the long option at argv[i] (and its value); false when it is none.
-bool take_long_option(command_line& line, int& i) {
-    const std::string_view word = line.argv[i];
-    bool* flag = word == "--help"        ? &line.help
-                 : word == "--version"   ? &line.version
-                 : word == "--strict"    ? &line.strict
-                 : word == "--raw"       ? &line.raw
-                 : word == "--overwrite" ? &line.overwrite
-                                         : nullptr;
-    if (flag) {
-        *flag = true;
-        return true;
-    }
-    const int argc = line.argc;
-    const char* const* argv = line.argv;
-    const char*& missing = line.missing_value;
-    return take_valued("--format", argc, argv, i, line.format, missing) ||
-           take_valued("--encoding", argc, argv, i, line.encoding, missing) ||
-           take_valued("--extract", argc, argv, i, line.extract, missing) ||
-           take_valued("--find", argc, argv, i, line.find, missing) ||
-           take_valued("--card", argc, argv, i, line.cards, missing);
-}
-
-bool begins_with_dash(std::string_view word) {
-    return word.size() > 1 && word[0] == '-';
-}
-
-// Goes through the words that are not long options: "-e NAME" and "-h"
-// (into `line`, when it is given), the files (to `on_file`), and the first
-// word that is no option. Words after "--" are files, and so is "-".
-template <typename OnFile>
-void read_words(const command_line& words, command_line* line, OnFile on_file) {
-    command_line scratch = words;
-    bool options_end = false;
-    for (int i = 1; i < words.argc; ++i) {
-        const std::string_view word = words.argv[i];
-        if (options_end) {
-            on_file(words.argv[i]);
-        } else if (word == "--") {
-            options_end = true;
-        } else if (take_long_option(scratch, i)) {
-            continue;
-        } else if (word == "-e") {
-            if (i + 1 >= words.argc) {
-                if (line) {
-                    line->missing_value = words.argv[i];
-                }
-            } else if (line && (line->short_encoding || line->encoding)) {
-                line->encoding_again = words.argv[++i];
-            } else if (line) {
-                line->short_encoding = words.argv[++i];
-            } else {
-                ++i;
-            }
-        } else if (word == "-h") {
-            if (line) {
-                line->help = true;
-            }
-        } else if (begins_with_dash(word)) {
-            if (line && !line->not_option) {
-                line->not_option = words.argv[i];
-            }
-        } else {
-            on_file(words.argv[i]);
-        }
-    }
-}
-
-command_line parse(int argc, const char* const* argv) {
-    command_line line;
-    line.program = argc > 0 ? argv[0] : nullptr;
-    line.argc = argc;
-    line.argv = argv;
-    // The long options, and the words they leave, as the classic rules count them.
-    const char* words[3] = {nullptr, nullptr, nullptr};
-    int word_count = 0;
-    bool first_is_option = false;  // the first word stands before any "--"
-    bool options_end = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!options_end && std::strcmp(argv[i], "--") == 0) {
-            options_end = true;
-        } else if (options_end || !take_long_option(line, i)) {
-            first_is_option = first_is_option || (word_count == 0 && !options_end);
-            if (word_count < 3) {
-                words[word_count] = argv[i];
-            }
-            ++word_count;
-        }
-    }
-    // Three words whose first is an option other than -e: the classic rules
-    // list the third as stored ("-e NAME FILE" is read as any -e is).
-    if (word_count == 3 && first_is_option && begins_with_dash(words[0]) &&
-        std::strcmp(words[0], "-e") != 0) {
-        line.classic_option = words[0];
-        line.classic_file = words[2];
-        line.file_count = 1;
-        return line;
-    }
-    read_words(line, &line, [&line](const char*) { ++line.file_count; });
-    return line;
-}
-
-// Calls `run` with each file of the command line in turn.
-template <typename Run>
-void for_each_file(const command_line& line, Run run) {
-    if (line.classic_file) {
-        run(line.classic_file);
-        return;
-    }
-    read_words(line, nullptr, run);
-}
+// What the checks of a command line return when the run goes on.
+constexpr int RUN_ON = -1;
 
 // The name after the last '/', or failing that after the last '\'.
 const char* base_name(const char* path) {
@@ -237,13 +52,12 @@ const char* base_name(const char* path) {
     return path;
 }
 
-// The encoding that the texts of the file at `path` are shown in: -e NAME
+// The encoding that the texts of every file of the run are shown in: -e NAME
 // (exact names only, the classic rule, and "auto"), --encoding NAME (any
-// case, or an alias, or "auto"), as stored for the listing, and the page the
-// texts look like for the other formats.
-// Names that are not known were told of before any file is read.
-int encoding_for_file(const command_line& line, const char* path) {
-    (void)path;  // every file of a run alike
+// case, or an alias, or "auto"), otherwise as stored for the listing and the
+// page the texts look like for the other formats. Names that are not known
+// were told of before any file is read.
+int run_encoding(const command_line& line) {
     if (line.classic_option) {
         return ENCODING_NONE;
     }
@@ -255,9 +69,7 @@ int encoding_for_file(const command_line& line, const char* path) {
     if (line.encoding) {
         return encoding_by_any_name(line.encoding);
     }
-    // The other formats are always UTF-8: from the page the texts look like,
-    // unless asked.
-    return line.output == FORMAT_LISTING ? ENCODING_NONE : ENCODING_AUTO;
+    return line.output->stored_by_default ? ENCODING_NONE : ENCODING_AUTO;
 }
 
 // Checks the encoding asked for; false (a usage error, told) when it is not
@@ -273,154 +85,31 @@ bool check_encoding(const command_line& line, std::FILE* err) {
         (exact_only ? encoding_by_name(asked) : encoding_by_any_name(asked)) != ENCODING_NONE) {
         return true;
     }
-    const bool listing = line.output == FORMAT_LISTING;
+    const bool as_stored = line.output->stored_by_default;
     const char* meant = exact_only ? encoding_name(encoding_by_any_name(asked)) : nullptr;
     std::fprintf(err, "crdview: unknown encoding \"%s\"%s", asked,
-                 listing ? "; the texts are shown as stored" : "");
+                 as_stored ? "; the texts are shown as stored" : "");
     if (meant) {
         std::fprintf(err, "; did you mean \"%s\"?\n", meant);
     } else {
         std::fprintf(err, " (known: %s)\n", KNOWN_ENCODING_NAMES);
     }
-    return listing;
+    return as_stored;
 }
 
-// Whether `out` is a terminal (on Windows, a console), where a card's
-// control characters would act instead of being shown.
-bool is_terminal(std::FILE* out) {
-#ifdef _WIN32
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
-    DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-#else
-    return isatty(fileno(out)) != 0;
-#endif
-}
-
-// What the run needs besides the command line.
-struct run_setup {
-    card_filter filter{};
-    bool filtered = false;
-};
-
-// Runs every file of `line` through the writers of its format; returns the exit status.
-int run_files(const command_line& line, run_setup& setup, std::FILE* out, std::FILE* err) {
-    const bool several = line.file_count > 1;
-    listing_writer listing{out};
-    listing.caret = !line.raw && is_terminal(out);
-    json_writer json{out, several};
-    csv_writer csv{out, line.extract != nullptr, several};
-    html_writer html{out, several, line.extract ? line.extract : ""};
-    vcard_writer vcard{out, line.output == FORMAT_VCARD4 ? 4 : 3};
-    extract_writer extract{line.extract ? line.extract : ""};
-    extract.overwrite = line.overwrite;
-    extract.several = several;
-    extract.err = err;
-    card_writers writers;
-    if (line.extract) {
-        writers.add(&extract);
-    }
-    card_writer* format = &listing;
-    switch (line.output) {
-    case FORMAT_JSON:
-        format = &json;
-        break;
-    case FORMAT_CSV:
-        format = &csv;
-        break;
-    case FORMAT_HTML:
-        format = &html;
-        break;
-    case FORMAT_VCARD:
-    case FORMAT_VCARD4:
-        format = &vcard;
-        break;
-    case FORMAT_LISTING:
-        break;
-    }
-    writers.add(format);
-    walk_options options;
-    options.err = err;
-    options.report_failures = true;
-    // Texts shown as stored on a terminal: say which page they look like.
-    options.suggest_encoding = line.output == FORMAT_LISTING && is_terminal(out) &&
-                               !line.short_encoding && !line.encoding && !line.classic_option;
-    options.filter = setup.filtered ? &setup.filter : nullptr;
-    int status = EXIT_LISTED;
-    bool stopped = false;
-    for_each_file(line, [&](const char* path) {
-        if (stopped) {
-            return;  // nothing more can be written
-        }
-        options.encoding = encoding_for_file(line, path);
-        const walk_result result = list_card_file(path, writers, options);
-        stopped = result.stopped;
-        if (result.result != CARD_FILE_OK || result.stopped ||
-            (line.strict && result.problems > 0)) {
-            status = EXIT_NOT_LISTED;
-        }
-    });
-    for (card_writer* writer : writers) {
-        writer->finish();
-    }
-    if (line.extract) {
-        if (extract.failed) {
-            std::fprintf(err, "crdview: %s\n", extract.error.c_str());
-            status = EXIT_NOT_LISTED;
-        } else {
-            std::fprintf(err, "crdview: wrote %d file%s to %s", extract.files_written,
-                         extract.files_written == 1 ? "" : "s", extract.dir.c_str());
-            if (extract.files_skipped > 0) {
-                std::fprintf(err, " (%d skipped: %s)", extract.files_skipped,
-                             extract.files_skipped == 1 ? "it exists" : "they exist");
-                status = EXIT_NOT_LISTED;
-            }
-            std::fputs("\n", err);
-        }
-    }
-    return status;
-}
-
-}  // namespace
-
-void print_help(const char* program_path, std::FILE* out) {
-    const char* name = (program_path && *program_path) ? base_name(program_path) : "crdview";
-    std::fprintf(out, HELP_TEXT, name, name);
-}
-
-int run_crdview(int argc, const char* const* argv, std::FILE* out) {
-    return run_crdview(argc, argv, out, stderr);
-}
-
-int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    command_line line = parse(argc, argv);
-    if (line.help) {
-        print_help(line.program, out);
-        return EXIT_LISTED;
-    }
-    if (line.version) {
-        std::fputs("crdview " CRDVIEW_VERSION "\n", out);
-        return EXIT_LISTED;
-    }
+// The options, in the order the classic rules look at them: EXIT_USAGE (told)
+// when they do not fit, RUN_ON when they do. Takes --format into line.output.
+int check_options(command_line& line, std::FILE* out, std::FILE* err) {
     if (line.missing_value) {
         std::fprintf(err, "crdview: %s needs a value\n", line.missing_value);
         return EXIT_USAGE;
     }
     if (line.format) {
-        const std::string_view name = line.format;
-        if (name == "json") {
-            line.output = FORMAT_JSON;
-        } else if (name == "csv") {
-            line.output = FORMAT_CSV;
-        } else if (name == "html") {
-            line.output = FORMAT_HTML;
-        } else if (name == "vcard") {
-            line.output = FORMAT_VCARD;
-        } else if (name == "vcard4") {
-            line.output = FORMAT_VCARD4;
-        } else if (name != "listing") {
-            std::fprintf(err, "crdview: unknown format \"%s\" (accepted: %s)\n", line.format,
-                         FORMAT_NAMES);
+        line.output = format_by_name(line.format);
+        if (!line.output) {
+            std::fprintf(err, "crdview: unknown format \"%s\" (accepted: ", line.format);
+            print_format_names(err, false, ", ");
+            std::fputs(")\n", err);
             return EXIT_USAGE;
         }
     }
@@ -443,13 +132,18 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
         print_help(line.program, out);
         return EXIT_USAGE;
     }
+    return RUN_ON;
+}
+
+// The encodings named, by -e, --encoding or the classic "-X Y FILE".
+int check_encodings(const command_line& line, std::FILE* err) {
     if (line.classic_option) {
         if (line.encoding) {
             std::fprintf(err, "crdview: --encoding and \"%s\" both name an encoding\n",
                          line.classic_option);
             return EXIT_USAGE;
         }
-        if (line.output != FORMAT_LISTING) {
+        if (!line.output->stored_by_default) {
             std::fprintf(err, "crdview: \"%s\" is not an option\n", line.classic_option);
             return EXIT_USAGE;
         }
@@ -461,24 +155,20 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
                      line.short_encoding);
         return EXIT_USAGE;
     }
-    if (!check_encoding(line, err)) {
+    return check_encoding(line, err) ? RUN_ON : EXIT_USAGE;
+}
+
+// --card, --find, --overwrite and --extract, into `filter` and the file system.
+int check_selection(const command_line& line, card_filter& filter, std::FILE* err) {
+    if (line.cards && !parse_card_list(line.cards, filter.numbers)) {
+        std::fprintf(err,
+                     "crdview: --card=%s: not a list of card numbers (such as 3, 3,7 or 10-20)\n",
+                     line.cards);
         return EXIT_USAGE;
     }
-    run_setup setup;
-    if (line.cards) {
-        if (!parse_card_list(line.cards, setup.filter.numbers)) {
-            std::fprintf(err,
-                         "crdview: --card=%s: not a list of card numbers (such as 3, 3,7 or "
-                         "10-20)\n",
-                         line.cards);
-            return EXIT_USAGE;
-        }
-        setup.filtered = true;
-    }
     if (line.find) {
-        fold_case(line.find, setup.filter.find);
-        setup.filter.by_text = true;
-        setup.filtered = true;
+        fold_case(line.find, filter.find);
+        filter.by_text = true;
     }
     if (line.overwrite && !line.extract) {
         std::fprintf(err, "crdview: --overwrite goes with --extract\n");
@@ -488,5 +178,99 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
         std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
         return EXIT_USAGE;
     }
-    return run_files(line, setup, out, err);
+    return RUN_ON;
+}
+
+// What --extract wrote, told on `err`; the run's status with it.
+int tell_extraction(const extract_writer& extract, int status, std::FILE* err) {
+    if (extract.failed) {
+        std::fprintf(err, "crdview: %s\n", extract.error.c_str());
+        return EXIT_NOT_LISTED;
+    }
+    std::fprintf(err, "crdview: wrote %d file%s to %s", extract.files_written,
+                 extract.files_written == 1 ? "" : "s", extract.dir.c_str());
+    if (extract.files_skipped > 0) {
+        std::fprintf(err, " (%d skipped: %s)", extract.files_skipped,
+                     extract.files_skipped == 1 ? "it exists" : "they exist");
+        status = EXIT_NOT_LISTED;
+    }
+    std::fputs("\n", err);
+    return status;
+}
+
+// Runs every file of `line` through the writer of its format (after the
+// extractor, with --extract); returns the exit status.
+int run_files(const command_line& line, card_filter* filter, std::FILE* out, std::FILE* err) {
+    const bool terminal = is_terminal(out);
+    writer_room room;
+    const writer_settings settings{out, line.file_count > 1, terminal && !line.raw, line.extract};
+    std::optional<extract_writer> extract;
+    card_writers writers;
+    if (line.extract) {
+        extract.emplace(line.extract);
+        extract->overwrite = line.overwrite;
+        extract->several = settings.several;
+        extract->err = err;
+        writers.add(&*extract);
+    }
+    writers.add(&line.output->make(room, settings));
+    walk_options options;
+    options.encoding = run_encoding(line);
+    options.err = err;
+    options.report_failures = true;
+    // Texts shown as stored on a terminal: say which page they look like.
+    options.suggest_encoding = line.output->stored_by_default && terminal && !line.short_encoding &&
+                               !line.encoding && !line.classic_option;
+    options.filter = filter;
+    int status = EXIT_LISTED;
+    bool stopped = false;
+    for_each_file(line, [&](const char* path) {
+        if (stopped) {
+            return;  // nothing more can be written
+        }
+        const walk_result result = list_card_file(path, writers, options);
+        stopped = result.stopped;
+        if (result.result != CARD_FILE_OK || result.stopped ||
+            (line.strict && result.problems > 0)) {
+            status = EXIT_NOT_LISTED;
+        }
+    });
+    for (card_writer* writer : writers) {
+        writer->finish();
+    }
+    return extract ? tell_extraction(*extract, status, err) : status;
+}
+
+}  // namespace
+
+void print_help(const char* program_path, std::FILE* out) {
+    const char* name = (program_path && *program_path) ? base_name(program_path) : "crdview";
+    std::fprintf(out, HELP_BEFORE_FORMATS, name);
+    print_format_names(out, true, " or ");
+    std::fprintf(out, HELP_AFTER_FORMATS, name);
+}
+
+int run_crdview(int argc, const char* const* argv, std::FILE* out) {
+    return run_crdview(argc, argv, out, stderr);
+}
+
+int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    command_line line = parse_command_line(argc, argv);
+    if (line.help) {
+        print_help(line.program, out);
+        return EXIT_LISTED;
+    }
+    if (line.version) {
+        std::fputs("crdview " CRDVIEW_VERSION "\n", out);
+        return EXIT_LISTED;
+    }
+    card_filter filter;
+    int status = check_options(line, out, err);
+    status = status == RUN_ON ? check_encodings(line, err) : status;
+    status = status == RUN_ON ? check_selection(line, filter, err) : status;
+    if (status != RUN_ON) {
+        return status;
+    }
+    const bool filtered = line.cards || line.find;
+    return run_files(line, filtered ? &filter : nullptr, out, err);
 }

@@ -15,7 +15,9 @@ void print_help(const char* program_path, std::FILE* out);
 
 // Runs crdview on the command line `argv` (argc elements), writing the
 // listing (or document) to `out` and what it tells the user besides to `err`
-// (standard error when omitted), and returns the exit status. Write errors
-// on `out` are not looked at here.
+// (standard error when omitted), and returns the exit status. A write error
+// on `out` stops the run at the card it hit, with EXIT_NOT_LISTED; `out` is
+// neither flushed nor closed here, so that what stdio still holds is the
+// caller's to check (main does, for standard output).
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out);

@@ -4,23 +4,12 @@
 #include <cstring>
 
 #include "cli.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "sys/terminal.h"
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    // The listing is the same bytes on every system: card texts already end
-    // their lines with CR LF, which a text-mode stream would turn into CR CR LF.
-    // Without a usable standard output this fails, and so does every write,
-    // which the check below reports.
-    (void)_setmode(_fileno(stdout), _O_BINARY);
-    // A card file read from standard input ("-") is bytes: a text-mode stream
-    // would turn CR LF into LF and end at the first 0x1A.
-    (void)_setmode(_fileno(stdin), _O_BINARY);
-#endif
+    // The listing is the same bytes on every system, and a card file read
+    // from standard input ("-") is bytes.
+    use_binary_standard_streams();
     // The listing is gathered and written in large blocks; stdio buffering
     // would only copy every block once more on its way out.
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <string>
 
-#include "output/picture.h"
-#include "output/png.h"
+#include "image/picture.h"
+#include "image/png.h"
 
 int main(int argc, char** argv) {
     const std::string kind = argc > 1 ? argv[1] : "";

@@ -12,7 +12,7 @@
 #include "card_builder.h"
 #include "decode/decode.h"
 #include "decoded.h"
-#include "output/listing.h"
+#include "writers/listing.h"
 
 using namespace card_builder;
 

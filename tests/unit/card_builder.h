@@ -12,8 +12,8 @@
 #include <string_view>
 #include <utility>
 
-#include "output/card_walk.h"
-#include "output/listing.h"
+#include "walk/walk.h"
+#include "writers/listing.h"
 
 namespace card_builder {
 

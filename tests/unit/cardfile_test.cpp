@@ -10,8 +10,8 @@
 #include "card_builder.h"
 #include "cardfile/reader.h"
 #include "decode/decode.h"
-#include "output/card_walk.h"
-#include "output/json.h"
+#include "walk/walk.h"
+#include "writers/json.h"
 
 using namespace card_builder;
 
@@ -49,13 +49,13 @@ walked walk_all(const std::string& bytes) {
     walked result;
     const file_ptr file = stream_with(bytes);
     const card_reader reader = open_card_reader(file.get());
-    card_walk walk = start_card_walk(*reader);
+    card_sequence walk = start_cards(*reader);
     card_record card;
     while (next_card(*reader, walk, card)) {
         result.texts.push_back(std::string(card.title) + "|" + std::string(card.body.text));
         result.cards.push_back(card);
     }
-    finish_card_walk(*reader, walk);
+    finish_cards(*reader, walk);
     result.file_problems = walk.file_problems;
     return result;
 }
@@ -182,7 +182,7 @@ TEST(CardWalk, FailingReadIsReported) {
         GTEST_SKIP() << NO_READ_ERRORS;
     }
     const card_reader reader = open_card_reader(unreadable.stream.get());
-    EXPECT_EQ(start_card_walk(*reader).header.result, CARD_FILE_OPEN_FAILED);
+    EXPECT_EQ(start_cards(*reader).header.result, CARD_FILE_OPEN_FAILED);
     EXPECT_TRUE(read_failed(*reader));
 }
 

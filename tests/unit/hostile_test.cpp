@@ -16,7 +16,7 @@
 #include "card_builder.h"
 #include "cardfile/format.h"
 #include "decode/decode.h"
-#include "output/listing.h"
+#include "writers/listing.h"
 
 namespace fs = std::filesystem;
 using namespace card_builder;

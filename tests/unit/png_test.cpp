@@ -2,7 +2,7 @@
 // BMP file, "MGC" bitmaps; headers that lie, cut short at every byte, fail
 // without a read outside their bytes. The PNG files themselves are decoded by
 // Python in tests/png/check_png.py.
-#include "output/png.h"
+#include "image/png.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "output/base64.h"
-#include "output/picture.h"
+#include "image/base64.h"
+#include "image/picture.h"
 
 namespace {
 

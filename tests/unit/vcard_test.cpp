@@ -1,13 +1,14 @@
 // What the vCard writer takes for a phone number, an e-mail address and a web
 // address in a card's text: table-driven, each row a text and what a careful
 // reader finds in it.
-#include "output/vcard.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "contacts/addresses.h"
+#include "contacts/phones.h"
 
 namespace {
 

@@ -1,0 +1,238 @@
+#include "walk.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "code_page_guess.h"
+#include "decode/decode.h"
+#include "sys/files.h"
+#include "sys/input.h"
+#include "text/numbers.h"
+
+namespace {
+
+// The problems of one file, told on standard error once its walk is over:
+// the first PROBLEMS_TOLD in full, then how many more there are.
+struct problem_report {
+    std::vector<std::string> told{};
+    int count = 0;
+
+    void add(std::string problem) {
+        if (++count <= PROBLEMS_TOLD) {
+            told.push_back(std::move(problem));
+        }
+    }
+
+    void print(const char* path, std::FILE* err) const {
+        for (const std::string& problem : told) {
+            std::fprintf(err, "crdview: %s: %s\n", path, problem.c_str());
+        }
+        if (count > PROBLEMS_TOLD) {
+            const int more = count - PROBLEMS_TOLD;
+            std::fprintf(err, "crdview: %s: %d more problem%s\n", path, more, more == 1 ? "" : "s");
+        }
+    }
+};
+
+const char* error_text(int error) {
+    return error != 0 ? std::strerror(error) : "read error";
+}
+
+void begin_all(const card_writers& writers, const file_start& start) {
+    for (card_writer* writer : writers) {
+        writer->begin(start);
+    }
+}
+
+void end_all(const card_writers& writers, const file_end& outcome) {
+    for (card_writer* writer : writers) {
+        try {
+            writer->end(outcome);
+        } catch (const std::bad_alloc&) {
+            // What the writer could not write is lost; the others still end.
+        }
+    }
+}
+
+// Why a file with `signature` is not a card file: what it begins with,
+// each byte that is not printable ASCII as \xNN.
+std::string not_a_card_file(const std::string& signature) {
+    if (signature == "DKO") {
+        return "a Unicode card file of Windows NT (\"DKO\"), which crdview cannot read yet";
+    }
+    if (signature.empty()) {
+        return "not a card file (it is empty)";
+    }
+    std::string reason = "not a card file (it begins with \"";
+    for (const char c : signature) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            reason += c;
+        } else {
+            char digits[2];
+            put_hex_byte(byte, digits);
+            reason += "\\x";
+            reason.append(digits, 2);
+        }
+    }
+    return reason + "\")";
+}
+
+// A file that could not be opened or read at all, or is not a card file.
+walk_result not_walked(const file_start& start, const card_writers& writers,
+                       const walk_options& options) {
+    begin_all(writers, start);
+    file_end outcome;
+    outcome.result = start.result;
+    outcome.error = start.error;
+    end_all(writers, outcome);
+    if (options.report_failures) {
+        if (start.result == CARD_FILE_BAD_SIGNATURE) {
+            std::fprintf(options.err, "crdview: %s: %s\n", start.path,
+                         not_a_card_file(start.header.signature).c_str());
+        } else {
+            std::fprintf(options.err, "crdview: %s: %s\n", start.path, error_text(start.error));
+        }
+    }
+    return {start.result, 0, false};
+}
+
+// Reads every card of `cards` and hands it to the writers; false when a
+// writer stopped the walk.
+bool walk_cards(card_stream& in, card_sequence& cards, const card_writers& writers,
+                problem_report& report, card_filter* filter, int encoding) {
+    card_record card;
+    card_context context{in};
+    while (next_card(in, cards, card)) {
+        if (filter && !keep_card(*filter, card, encoding)) {
+            continue;
+        }
+        if (!card.body.problem.empty()) {
+            report.add("card " + std::to_string(card.number) + ": " + card.body.problem);
+        }
+        context.files.clear();
+        for (card_writer* writer : writers) {
+            if (!writer->card(card, context)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Tells on standard error what page the texts look like: the page chosen
+// for them, or for texts shown as stored the option that shows them in it.
+void tell_guess(const char* path, const detection& guess, const walk_options& options) {
+    const char* name = encoding_name(guess.encoding);
+    const std::string languages = guess.language_hint ? guess.language_hint : "";
+    if (options.encoding != ENCODING_AUTO) {
+        if (!guess.ascii_only) {
+            // The script alone: what comes before any ':'.
+            std::fprintf(options.err,
+                         "crdview: the texts look like %s (%s); crdview -e %s %s shows them in "
+                         "UTF-8\n",
+                         name, languages.substr(0, languages.find(':')).c_str(), name, path);
+        }
+    } else if (guess.ascii_only) {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts are ASCII; any code page shows them alike\n", path);
+    } else if (guess.weak) {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts look most like %s (%s), but the guess is weak; -e "
+                     "NAME chooses the code page yourself\n",
+                     path, name, languages.c_str());
+    } else {
+        std::fprintf(options.err,
+                     "crdview: %s: the texts look like %s (%s); -e %s chooses it yourself\n", path,
+                     name, languages.c_str(), name);
+    }
+}
+
+}  // namespace
+
+walk_result list_card_stream(std::FILE* file, const char* path, const card_writers& writers,
+                             const walk_options& options) {
+    file_start start;
+    start.path = path;
+    start.encoding = options.encoding;
+    // The reader's memory is bounded (under a megabyte in all); should even
+    // that be refused, the file could not be read.
+    if (!reader_memory_available()) {
+        start.result = CARD_FILE_OPEN_FAILED;
+        start.error = ENOMEM;
+        return not_walked(start, writers, options);
+    }
+    problem_report report;
+    file_end outcome;
+    bool begun = false;
+    try {
+        // The code page is guessed in a walk of its own, before the writers'.
+        const bool guessing = options.encoding == ENCODING_AUTO || options.suggest_encoding;
+        const detection guess = guessing ? guess_code_page(file) : detection{};
+        if (options.encoding == ENCODING_AUTO) {
+            start.encoding = guess.encoding;
+            start.encoding_detected = true;
+        }
+        const card_reader reader = open_card_reader(file);
+        card_stream& in = *reader;
+        card_sequence cards = start_cards(in);
+        start.header = cards.header;
+        start.result = cards.header.result;
+        start.error = read_error(in);
+        if (start.result != CARD_FILE_OK) {
+            return not_walked(start, writers, options);
+        }
+        if (guessing) {
+            tell_guess(path, guess, options);
+        }
+        for (const std::string& problem : cards.file_problems) {
+            report.add(problem);  // the header's
+        }
+        const std::size_t header_problems = cards.file_problems.size();
+        begin_all(writers, start);
+        begun = true;
+        outcome.stopped = !walk_cards(in, cards, writers, report, options.filter, start.encoding);
+        finish_cards(in, cards);
+        for (std::size_t i = header_problems; i < cards.file_problems.size(); ++i) {
+            report.add(cards.file_problems[i]);  // the index's, found at its end
+        }
+        outcome.file_problems = std::move(cards.file_problems);
+        if (read_failed(in)) {
+            outcome.result = CARD_FILE_OPEN_FAILED;
+            outcome.error = read_error(in);
+        }
+    } catch (const std::bad_alloc&) {
+        // The writers' memory is bounded too; should even that be refused, stop here.
+        outcome.result = CARD_FILE_OPEN_FAILED;
+        outcome.error = ENOMEM;
+        if (!begun) {
+            start.result = CARD_FILE_OPEN_FAILED;
+            start.error = ENOMEM;
+            return not_walked(start, writers, options);
+        }
+    }
+    end_all(writers, outcome);
+    if (outcome.result != CARD_FILE_OK && options.report_failures) {
+        std::fprintf(options.err, "crdview: %s: %s\n", path, error_text(outcome.error));
+    }
+    report.print(path, options.err);
+    return {outcome.result, report.count, outcome.stopped};
+}
+
+walk_result list_card_file(const char* path, const card_writers& writers,
+                           const walk_options& options) {
+    card_input input = open_card_input(path);
+    if (!input.file) {
+        file_start start;
+        start.path = path;
+        start.encoding = options.encoding;
+        start.result = CARD_FILE_OPEN_FAILED;
+        start.error = input.error != EISDIR && is_directory(path) ? EISDIR : input.error;
+        return not_walked(start, writers, options);
+    }
+    return list_card_stream(input.file, path, writers, options);
+}
