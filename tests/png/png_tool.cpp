@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
                        : kind == "bmp"
                            ? decode_bmp_file(bytes)
                            : decode_mgc_picture(std::stoul(argv[2]), std::stoul(argv[3]), bytes);
-    const std::string png = image ? encode_png(*image, stored ? png_rows::stored : png_rows::deflated) : "";
+    const std::string png =
+        image ? encode_png(*image, stored ? png_rows::stored : png_rows::deflated) : "";
     if (png.empty()) {
         return 1;
     }
