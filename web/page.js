@@ -4,9 +4,9 @@
 // files itself.
 'use strict';
 (() => {
-  // Shown at most of each file unless a card list is given: the page stays
-  // quick with the largest files. crdview is asked for one card more, to
-  // tell whether there are more.
+  // Shown at most of each file: the page stays quick with the largest
+  // files. Without a card list, crdview is asked for one card more, to tell
+  // whether there are more.
   const SHOWN_CARDS = 2000;
   // A worker that has not answered in this time is stopped.
   const WORKER_TIME_LIMIT_MS = 60000;
@@ -91,11 +91,6 @@
     worker.onerror = event => {
       event.preventDefault();
       restartWorker();
-      for (const [, request] of waiting) {
-        clearTimeout(request.timer);
-        request.reject(new Error('crdview stopped'));
-      }
-      waiting.clear();
     };
     const wasm = wasmBytes();
     workerReady = ask({type: 'start', wasm}, [wasm.buffer]).then(async answer => {
@@ -151,7 +146,8 @@
   }
 
   // crdview's HTML page: its style for this document, its body's content
-  // shown here; the cards beyond SHOWN_CARDS of a file taken out again.
+  // shown here; the cards beyond the first SHOWN_CARDS of a file taken out
+  // before the document lays them out.
   function showPage(html) {
     const page = new DOMParser().parseFromString(html, 'text/html');
     const style = page.querySelector('style');
@@ -160,22 +156,25 @@
     }
     const notes = [];
     for (const section of page.querySelectorAll('section.file')) {
-      const extra = section.querySelector(`article[id$="card-${SHOWN_CARDS + 1}"]`);
-      if (!cardsInput.value.trim() && extra) {
-        takeOut(extra);
-        const link = section.querySelector(`nav.titles li[value="${SHOWN_CARDS + 1}"]`);
-        if (link) {
-          takeOut(link);
-        }
-        const name = section.querySelector('h1').textContent;
-        const note = page.createElement('p');
-        note.className = 'note';
-        note.textContent = `Only the first ${SHOWN_CARDS.toLocaleString('en')} cards of ${name} ` +
-            `are shown: a card list (such as ${SHOWN_CARDS + 1}-${2 * SHOWN_CARDS}) shows ` +
-            'others, and the saved files hold them all.';
-        section.querySelector('header').append(note);
-        notes.push(name);
+      const cards = section.querySelectorAll('article.card');
+      if (cards.length <= SHOWN_CARDS) {
+        continue;
       }
+      const titles = section.querySelectorAll('nav.titles li');
+      for (let i = SHOWN_CARDS; i < cards.length; ++i) {
+        takeOut(cards[i]);
+        if (titles[i]) {
+          takeOut(titles[i]);
+        }
+      }
+      const name = section.querySelector('h1').textContent;
+      const note = page.createElement('p');
+      note.className = 'note';
+      note.textContent = `Only the first ${SHOWN_CARDS.toLocaleString('en')} cards of ${name} ` +
+          `are shown here; a card list (such as ${SHOWN_CARDS + 1}-${2 * SHOWN_CARDS}) shows ` +
+          'others, and the saved files hold them all.';
+      section.querySelector('header').append(note);
+      notes.push(name);
     }
     if (page.title) {
       document.title = 'crdview: ' + page.title;
