@@ -216,7 +216,10 @@
       tell(`crdview could not show ${what}: see why below`, true);
     } else {
       tell(`${what}: ${result.cards} card${result.cards === 1 ? '' : 's'} shown, in ` +
-           seconds(started) + (answer.status !== 0 ? '; crdview found problems, told below' : ''));
+           seconds(started) +
+           (result.notes.length ? `; only the first ${SHOWN_CARDS.toLocaleString('en')} of ` +
+            result.notes.join(', ') : '') +
+           (answer.status !== 0 ? '; crdview found problems, told below' : ''));
     }
   }
 

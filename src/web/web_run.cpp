@@ -28,10 +28,10 @@ std::string file_bytes(std::FILE* file) {
     if (!file || std::fflush(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
         return bytes;
     }
-    char block[64 * 1024];
+    std::vector<char> block(64 * 1024);
     std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        bytes.append(block, got);
+    while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+        bytes.append(block.data(), got);
     }
     return bytes;
 }

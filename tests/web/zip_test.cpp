@@ -2,9 +2,9 @@
 // most 65,535 entries, and one more is refused rather than written wrong.
 // (What the archives hold is read back by Python's zipfile in
 // check_web_run.py.)
-#include <gtest/gtest.h>
-
 #include "web/zip.h"
+
+#include <gtest/gtest.h>
 
 TEST(Zip, EmptyArchiveIsTheEndRecordAlone) {
     zip_writer zip;
