@@ -1,6 +1,7 @@
 # Lints the manual page, builds the .deb, installs it into the system, runs
 # the installed crdview on an example and removes the package again; then
-# builds the Windows .zip from the MinGW build of step 40.
+# builds the Windows .zip from the MinGW build of step 40. Both hold the web
+# page that step 45 built (build-web/crdview.html).
 set -euo pipefail
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -13,8 +14,12 @@ mandoc -T lint -W warning man/crdview.1
 test -z "$(groff -Tutf8 -man -ww -z man/crdview.1 2>&1)"
 test -z "$(groff -Tascii -man -ww -z man/crdview.1 2>&1)"
 
+web_page="$PWD/build-web/crdview.html"
+test -s "$web_page"
+
 build=build-pkg
-cmake -S . -B "$build" -DCRDVIEW_WERROR=ON -DCRDVIEW_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+cmake -S . -B "$build" -DCRDVIEW_WERROR=ON -DCRDVIEW_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+  -DCRDVIEW_WEB_PAGE="$web_page"
 cmake --build "$build" -j 2
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/crdview_*.deb)
@@ -42,17 +47,22 @@ test "$(man -w crdview)" = /usr/share/man/man1/crdview.1.gz
 # grep -q leaving early would fail the writer by SIGPIPE.)
 page=$(man -P cat crdview)
 grep -q 'chcp 1251' <<<"$page"
+# The web page, as built, where the manual page says it is.
+cmp /usr/share/crdview/crdview.html "$web_page"
+grep -q '/usr/share/crdview/crdview.html' <<<"$page"
 
 "${sudo_cmd[@]}" dpkg --remove crdview
 trap - EXIT
 test ! -e /usr/bin/crdview
+test ! -e /usr/share/crdview/crdview.html
 
-# The Windows .zip: crdview.exe, README.md and LICENSE.
+# The Windows .zip: crdview.exe and the web page beside it, README.md and LICENSE.
+cmake -S . -B build-mingw -DCRDVIEW_WEB_PAGE="$web_page"
 (cd build-mingw && cpack -G ZIP)
 zip=$(ls build-mingw/crdview-*-win64.zip)
 members=$(unzip -l "$zip")
 echo "$members"
-for member in bin/crdview.exe README.md LICENSE; do
+for member in bin/crdview.exe bin/crdview.html README.md LICENSE; do
   grep -q "/$member\$" <<<"$members"
 done
 

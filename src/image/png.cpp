@@ -1,11 +1,15 @@
 #include "png.h"
 
+#ifdef CRDVIEW_ZLIB
 #define ZLIB_CONST
 #include <zlib.h>
+#endif
 
 #include <array>
 #include <cstdint>
 #include <string_view>
+
+#include "checksum.h"
 
 namespace {
 
@@ -38,10 +42,78 @@ void put_chunk(std::string& out, const char (&type)[5], const unsigned char* dat
     if (size != 0) {
         out.append(reinterpret_cast<const char*>(data), size);
     }
-    const auto* crc_from = reinterpret_cast<const unsigned char*>(out.data() + type_at);
-    put_u32_be(out, static_cast<std::uint32_t>(
-                        crc32(0, crc_from, static_cast<uInt>(out.size() - type_at))));
+    put_u32_be(out, crc32_update(0, std::string_view(out).substr(type_at)));
 }
+
+// A stored deflate block holds at most this many bytes.
+constexpr std::size_t STORED_BLOCK_SIZE = 0xFFFF;
+
+// The zlib stream of the rows in stored deflate blocks, going out in IDAT
+// chunks as it grows: the zlib header (deflate, a 32 KiB window, no
+// dictionary), blocks each headed by its final bit, type 00 and its length
+// and the length's complement, then the Adler-32 of the rows.
+struct stored_rows {
+    std::string& png;
+    std::string block{};   // rows not yet in a block
+    std::string stream{};  // the zlib stream not yet in a chunk
+    std::uint32_t adler = 1;
+
+    void put_stream(std::string_view bytes) {
+        stream += bytes;
+        std::size_t at = 0;
+        for (; stream.size() - at >= IDAT_SIZE; at += IDAT_SIZE) {
+            put_chunk(png, "IDAT", reinterpret_cast<const unsigned char*>(stream.data() + at),
+                      IDAT_SIZE);
+        }
+        stream.erase(0, at);
+    }
+    void put_block(bool final) {
+        const auto size = static_cast<std::uint16_t>(block.size());
+        const auto complement = static_cast<std::uint16_t>(~size);
+        const char head[5] = {static_cast<char>(final ? 1 : 0), static_cast<char>(size & 0xFF),
+                              static_cast<char>(size >> 8), static_cast<char>(complement & 0xFF),
+                              static_cast<char>(complement >> 8)};
+        put_stream(std::string_view(head, sizeof head));
+        put_stream(block);
+        block.clear();
+    }
+    void put(std::string_view rows) {
+        adler = adler32_update(adler, rows);
+        while (!rows.empty()) {
+            if (block.size() == STORED_BLOCK_SIZE) {
+                put_block(false);
+            }
+            const std::string_view part = rows.substr(0, STORED_BLOCK_SIZE - block.size());
+            block += part;
+            rows.remove_prefix(part.size());
+        }
+    }
+    void finish() {
+        put_block(true);
+        std::string end;
+        put_u32_be(end, adler);
+        put_stream(end);
+        if (!stream.empty()) {
+            put_chunk(png, "IDAT", reinterpret_cast<const unsigned char*>(stream.data()),
+                      stream.size());
+        }
+    }
+};
+
+void put_rows_stored(const decoded_image& image, std::string& png) {
+    stored_rows out{png};
+    out.put_stream(std::string_view("\x78\x01", 2));
+    const std::size_t row_size = image_row_size(image);
+    const auto* pixels = reinterpret_cast<const char*>(image.pixels.data());
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const char filter = static_cast<char>(FILTER_NONE);
+        out.put(std::string_view(&filter, 1));
+        out.put(std::string_view(pixels + row_size * y, row_size));
+    }
+    out.finish();
+}
+
+#ifdef CRDVIEW_ZLIB
 
 // Deflates `size` bytes at `data` (with `flush`), each full buffer an IDAT
 // chunk. Returns false when zlib fails.
@@ -86,10 +158,11 @@ bool put_rows(const decoded_image& image, std::string& png) {
     deflateEnd(&z);
     return ok;
 }
+#endif
 
 }  // namespace
 
-std::string encode_png(const decoded_image& image) {
+std::string encode_png(const decoded_image& image, png_rows rows) {
     if (!image_is_consistent(image)) {
         return {};
     }
@@ -116,9 +189,18 @@ std::string encode_png(const decoded_image& image) {
         put_chunk(png, "PLTE", reinterpret_cast<const unsigned char*>(palette.data()),
                   palette.size());
     }
-    if (!put_rows(image, png)) {
-        return {};
+#ifdef CRDVIEW_ZLIB
+    if (rows == png_rows::deflated) {
+        if (!put_rows(image, png)) {
+            return {};
+        }
+    } else {
+        put_rows_stored(image, png);
     }
+#else
+    (void)rows;
+    put_rows_stored(image, png);
+#endif
     put_chunk(png, "IEND", nullptr, 0);
     return png;
 }

@@ -3,10 +3,14 @@
 "MGC" bitmap are built here byte by byte from a grid of pixels, turned into
 PNG by png_tool, and read back with Python's zlib and struct alone (chunks and
 their CRCs, header, palette, inflated rows); the pixels must be the grid's.
+Each picture is made twice: deflated by zlib, and with its rows in stored
+deflate blocks (as the web page, built without zlib, writes them), whose
+block headers are read here too.
 
 Usage: check_png.py PNG_TOOL SCRATCH_DIR
 """
 
+import itertools
 import os
 import random
 import struct
@@ -35,6 +39,7 @@ def read_png(data):
     assert plte == (ctype == 3) and (not plte or 3 <= len(palette[0]) <= 3 << depth)
     idat = [body for kind, body in chunks if kind == b"IDAT"]
     raw = zlib.decompress(b"".join(idat))
+    blocks = stored_blocks(b"".join(idat), raw)
     channels = {0: 1, 2: 3, 3: 1, 6: 4}[ctype]
     row = (width * depth * channels + 7) // 8
     assert len(raw) == (row + 1) * height, "size of the rows"
@@ -58,7 +63,27 @@ def read_png(data):
             else:
                 pixels.append(tuple(sample) + (255,) * (4 - channels))
         rows.append(pixels)
-    return ctype, depth, rows, len(idat)
+    return ctype, depth, rows, len(idat), blocks
+
+
+def stored_blocks(stream, raw):
+    """How many stored deflate blocks the zlib stream is made of, their
+    headers checked; 0 when its first block is not a stored one."""
+    if stream[:2] != b"\x78\x01" or stream[2] & 0b110 != 0:
+        return 0
+    pos, blocks, data = 2, 0, b""
+    while True:
+        final = stream[pos]
+        size, complement = struct.unpack_from("<HH", stream, pos + 1)
+        assert final in (0, 1) and size ^ complement == 0xFFFF, "stored block header"
+        data += stream[pos + 5:pos + 5 + size]
+        pos += 5 + size
+        blocks += 1
+        if final:
+            break
+        assert size == 0xFFFF, "a stored block not full before the last"
+    assert data == raw and pos + 4 == len(stream), "stored blocks"
+    return blocks
 
 
 def pack_row(values, bits):
@@ -123,22 +148,26 @@ def main():
     cases.append(("BMP file", ["bmp"], bmp, 3, 8, [[palette[i] + (255,) for i in r] for r in grid]))
 
     failures = 0
-    for name, args, data, ctype, depth, expected in cases:
-        source, png = os.path.join(scratch, "in.bin"), os.path.join(scratch, name + ".png")
+    for (name, args, data, ctype, depth, expected), stored in itertools.product(cases, (0, 1)):
+        source = os.path.join(scratch, "in.bin")
+        png = os.path.join(scratch, name + (".stored" if stored else "") + ".png")
         with open(source, "wb") as f:
             f.write(data)
-        done = subprocess.run([tool, *args, source, png])
+        done = subprocess.run([tool] + ["--stored"] * stored + [*args, source, png])
         try:
             assert done.returncode == 0, f"exit status {done.returncode}"
             with open(png, "rb") as f:
-                got_type, got_depth, rows, idat_chunks = read_png(f.read())
+                got_type, got_depth, rows, idat_chunks, blocks = read_png(f.read())
             assert (got_type, got_depth) == (ctype, depth), f"colour type, depth {got_type}, {got_depth}"
             assert rows == expected, "pixels"
             assert name != "24-bit" or idat_chunks > 1, "one IDAT chunk"
+            # 24-bit: 200 rows of 901 bytes fill two blocks and part of a third.
+            assert not stored or blocks == (3 if name == "24-bit" else 1), f"{blocks} stored blocks"
+            assert stored or blocks == 0, "stored blocks where zlib deflates"
         except AssertionError as e:
             failures += 1
-            print(f"FAIL: {name}: {e}")
-    print(f"{len(cases)} pictures, {failures} failures")
+            print(f"FAIL: {name}{' (stored)' if stored else ''}: {e}")
+    print(f"{len(cases)} pictures, deflated and stored, {failures} failures")
     return 1 if failures else 0
 
 

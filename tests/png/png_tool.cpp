@@ -1,8 +1,9 @@
 // Writes the PNG of a picture file, for check_png.py:
-//   png_tool dib IN OUT       IN is a DIB
-//   png_tool bmp IN OUT       IN is a BMP file
-//   png_tool mgc W H IN OUT   IN is an "MGC" bitmap of W by H pixels
-// Exit status 1, and no OUT, when the picture does not decode.
+//   png_tool [--stored] dib IN OUT       IN is a DIB
+//   png_tool [--stored] bmp IN OUT       IN is a BMP file
+//   png_tool [--stored] mgc W H IN OUT   IN is an "MGC" bitmap of W by H pixels
+// --stored: the rows in stored deflate blocks, as a build without zlib
+// writes them. Exit status 1, and no OUT, when the picture does not decode.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +12,11 @@
 #include "image/png.h"
 
 int main(int argc, char** argv) {
+    const bool stored = argc > 1 && std::string(argv[1]) == "--stored";
+    if (stored) {
+        --argc;
+        ++argv;
+    }
     const std::string kind = argc > 1 ? argv[1] : "";
     const int in_arg = kind == "mgc" ? 4 : 2;
     if (argc != in_arg + 2) {
@@ -22,7 +28,8 @@ int main(int argc, char** argv) {
                        : kind == "bmp"
                            ? decode_bmp_file(bytes)
                            : decode_mgc_picture(std::stoul(argv[2]), std::stoul(argv[3]), bytes);
-    const std::string png = image ? encode_png(*image) : "";
+    const std::string png =
+        image ? encode_png(*image, stored ? png_rows::stored : png_rows::deflated) : "";
     if (png.empty()) {
         return 1;
     }
