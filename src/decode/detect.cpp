@@ -67,8 +67,9 @@ inline int cost_at(const char* costs, std::size_t index) {
 }
 
 // Symbols of the single-byte models (make_detect_models.py): bytes 0x80 to
-// 0xFF are 0 to 127, ASCII bytes one of four classes.
-constexpr unsigned SPACE = 128, PUNCT = 129, LOWER = 130, UPPER = 131;
+// 0xFF are 0 to 127; an ASCII byte is a space (or control), a digit or
+// punctuation, or its letter in either case, LETTER_A + 0 to 25.
+constexpr unsigned SPACE = 128, PUNCT = 129, LETTER_A = 130;
 
 struct symbol_table {
     unsigned char of[128] = {};
@@ -79,9 +80,9 @@ constexpr symbol_table make_symbol_table() {
     for (unsigned byte = 0; byte < 128; ++byte) {
         unsigned symbol = PUNCT;
         if (byte >= 'a' && byte <= 'z') {
-            symbol = LOWER;
+            symbol = LETTER_A + (byte - 'a');
         } else if (byte >= 'A' && byte <= 'Z') {
-            symbol = UPPER;
+            symbol = LETTER_A + (byte - 'A');
         } else if (byte <= ' ' || byte == 0x7F) {
             symbol = SPACE;
         }
