@@ -89,6 +89,13 @@ PROSE_PACKAGES = {
     "libreoffice-help-et": "4:7.4.7-1+deb12u14",
     "libreoffice-help-sl": "4:7.4.7-1+deb12u14",
     "libreoffice-help-zh-tw": "4:7.4.7-1+deb12u14",
+    # Messages of the office suite, for languages with no running text.
+    "libreoffice-l10n-be": "4:7.4.7-1+deb12u14",
+    "libreoffice-l10n-he": "4:7.4.7-1+deb12u14",
+    "libreoffice-l10n-is": "4:7.4.7-1+deb12u14",
+    "libreoffice-l10n-lt": "4:7.4.7-1+deb12u14",
+    "libreoffice-l10n-sk": "4:7.4.7-1+deb12u14",
+    "libreoffice-l10n-th": "4:7.4.7-1+deb12u14",
     "maint-guide-zh-tw": "1.2.53",
     "manpages-cs": "4.18.1-1",
     "manpages-da": "4.18.1-1",
@@ -225,9 +232,13 @@ def held_out(domain):
 
 
 def catalogues(lang):
-    """(domain, path) of every catalogue of `lang`, in a fixed order."""
+    """(domain, path) of every catalogue of `lang`, in a fixed order: those
+    installed, then those of the office suite among PROSE_PACKAGES."""
     paths = sorted(glob.glob("/usr/share/locale/%s/LC_MESSAGES/*.mo" % lang))
-    return [(os.path.basename(p)[:-3], p) for p in paths]
+    out = [(os.path.basename(p)[:-3], p) for p in paths]
+    office = os.path.join(corpus_root(), "root", "usr/lib/libreoffice/program/resource")
+    paths = sorted(glob.glob(os.path.join(office, lang, "LC_MESSAGES", "*.mo")))
+    return out + [("libreoffice-" + os.path.basename(p)[:-3], p) for p in paths]
 
 
 ACCELERATOR = re.compile(r"(?<=\w)_(?=\w)|_(?=\w)|&(?=\w)")
@@ -554,18 +565,32 @@ HIGH_RUN = re.compile(rb"[\x80-\xff]+")
 # of it (MIN_PROSE_HIGH letters beyond ASCII); the rest is its messages.
 PROSE_SHARE = 0.75
 MIN_PROSE_HIGH = 3000
+# How much of a language's model the same text in capitals makes.
+CAPITALS_SHARE = 0.1
+
+
+def upper(text, lang):
+    """`text` in capitals, as an index line or a heading may be written."""
+    if lang in ("tr", "az"):
+        text = text.replace("i", "\u0130")
+    return text.upper()
 
 
 def training_sources(lang):
     """[(weight, lines)] that the model of `lang` learns from: running text
     of the documents not held out and messages of the catalogues not held
-    out."""
+    out, and a little of both in capitals (CAPITALS_SHARE)."""
     lines = [p for _, paragraphs in prose(lang, held=False) for p in paragraphs]
     high = sum(1 for line in lines for c in line if ord(c) >= 0x80)
     msgs = messages(lang, held=False)
     if high >= MIN_PROSE_HIGH:
-        return [(PROSE_SHARE, lines), (1 - PROSE_SHARE, msgs)]
-    return [(1.0, msgs)]
+        sources = [(PROSE_SHARE, lines), (1 - PROSE_SHARE, msgs)]
+    else:
+        sources = [(1.0, msgs)]
+    out = [((1 - CAPITALS_SHARE) * weight, text) for weight, text in sources]
+    out += [(CAPITALS_SHARE * weight, [upper(line, lang) for line in text])
+            for weight, text in sources]
+    return out
 
 
 def count_single_byte_pairs(lines, page):
