@@ -4,7 +4,24 @@
 Builds bench/detect_probe.cpp with src/decode (the real detector and
 conversions) into BUILD_DIR, then:
 
-1. Accuracy. Writes a corpus of card files for each of the 14 code pages:
+1. Accuracy on running prose. Writes card files for each of the 14 code
+   pages from the documents of running text that the models were NOT made
+   from (make_detect_models.held_out_document: split by document, never by
+   line), in each of the page's languages in turn: consecutive paragraphs
+   of one document, each card its first words as the index line and the
+   paragraph as the text (some with an ASCII line of a telephone number,
+   an address or a date), until the file holds a target number of letters
+   beyond ASCII, from 8 to 600 in turn (PROSE_TARGETS), so most files hold
+   only a few dozen. Only paragraphs with a letter beyond ASCII are used. A
+   language whose held-out documents hold too few such letters
+   (MIN_HELD_PROSE) is measured on its held-out messages instead; the table
+   says which. Needs the running text unpacked (make_detect_models.py
+   --fetch). Prints a table per page (files, right, accuracy, the median
+   letters beyond ASCII a file, the wrong answers, what it was measured on),
+   the languages under 100% and the hard pairs: which page was taken for
+   which, with the language and the letters beyond ASCII of each file.
+
+2. Accuracy on messages. Writes a corpus of card files for each of the 14 code pages:
    address books, notes and recipes of 3 to 100 cards, each card an index
    line and a text of a few lines, in the page's main languages. The
    sentences are translated messages from the catalogues that the models
@@ -20,12 +37,13 @@ conversions) into BUILD_DIR, then:
    answer for a single-byte file of at least 200 bytes 0x80 to 0xFF or the
    reverse, and how often random bytes are called a weak guess.
 
-2. Speed. On the texts of the benchmark card files (bench/make_bench_files.py:
+3. Speed. On the texts of the benchmark card files (bench/make_bench_files.py:
    32,767 cards of 440 bytes), the seconds the detection takes against the
    seconds the conversion of the same texts with the right page takes, best
    of RUNS, in the same program.
 
-Usage: bench/detect_accuracy.py [--files N] [--speed-only | --accuracy-only]
+Usage: bench/detect_accuracy.py [--files N] [--speed-only | --accuracy-only |
+                                 --prose-only]
 Environment: BUILD_DIR (default build-detect-bench beside the tree), CXX,
              RUNS (default 7).
 """

@@ -2,18 +2,27 @@
 """Writes detect_models.inc beside this script: the models that detect.cpp
 scores a card file's bytes with, one for each code page it converts.
 
-The text comes from the message catalogues (/usr/share/locale/LANG/
-LC_MESSAGES/*.mo) of the Debian packages installed, in the languages each
-code page was made for; nothing here is typed text. One catalogue in four
-(chosen by the CRC-32 of its domain name, see held_out) is kept out of the
-models, so bench/detect_accuracy.py can measure them on text they never saw.
-Each language is weighted alike within its code page, so a language with many
-translations does not crowd out its neighbours.
+The text is the running text and the messages that Debian 12 packages ship
+in the languages each code page was made for; nothing here is typed text.
+Running text (PROSE, from PROSE_PACKAGES): translated manual pages, the
+installation guide, the Debian handbook and reference, the desktop's help,
+the office suite's help, proverbs and quotations. Messages: the translated
+catalogues (*.mo) of the installed packages of PACKAGES and of the office
+suite's packages in PROSE_PACKAGES. One document in four and one catalogue
+in four (chosen by the CRC-32 of its name, see held_out_document and
+held_out) are kept out of the models, so bench/detect_accuracy.py can
+measure them on text they never saw. A language's model is three parts
+running text and one part messages when it has running text enough
+(MIN_PROSE_HIGH letters beyond ASCII), else messages alone (Thai, Hebrew,
+Belarusian, Slovak, Albanian, Icelandic, Lithuanian, Dutch); a tenth of it is the
+same text in capitals, as index lines are often written. Each language is
+weighted alike within its code page, so a language with many documents
+does not crowd out its neighbours.
 
 Single-byte pages: each byte of a text is a symbol: a byte 0x80 to 0xFF is
-itself, an ASCII byte one of four classes (space or control, digit or
-punctuation, lower-case letter, upper-case letter), and the text starts and
-ends with a space. The model is the probability of each pair of neighbouring
+itself, an ASCII byte one of 28 classes (space or control, digit or
+punctuation, and each letter, either case), and the text starts and ends
+with a space. The model is the probability of each pair of neighbouring
 symbols among the pairs with at least one byte 0x80 to 0xFF.
 
 Double-byte pages: the probability of each character written with bytes 0x80
@@ -24,12 +33,17 @@ most COST_MAX (which also stands for a byte or pair the page leaves
 unassigned), as one printable character each (see COST_ALPHABET), so the
 tables are string literals.
 
-The catalogues were those of the Debian 12 packages named in PACKAGES below
-(`apt-get install` them to make the same tables). Another set of packages or
-versions gives slightly different tables; the committed output is the one
-the accuracy figures were measured with, so a build needs none of them.
+To make the same tables: `apt-get install` the packages of PACKAGES, run
+`make_detect_models.py --fetch` (downloads the packages of PROSE_PACKAGES,
+at the versions named, into CORPUS_DIR, by default build-corpus/ at the top
+of the tree, and unpacks them there without installing them), then
+`make_detect_models.py`. The same packages give the same bytes on every
+run. Another set of packages or versions gives slightly different tables;
+the committed output is the one the accuracy figures were measured with,
+so a build needs none of them.
 
-Usage: make_detect_models.py
+Usage: make_detect_models.py [--fetch]
+Environment: CORPUS_DIR (where the running text is unpacked).
 """
 
 import collections
@@ -139,7 +153,9 @@ def _sources(man=None, help=None, handbook=None, guide=None, fortunes=(), other=
 
 # The documents of running text of each language, as (kind, glob below the
 # corpus root). Thai, Belarusian, Albanian and Icelandic have none in
-# Debian's packages: their models and measurement use messages alone.
+# Debian's packages, and the documents of Hebrew, Lithuanian, Slovak and
+# Dutch hold too few letters beyond ASCII (the help of the first two is
+# hardly translated): their models and measurement use messages alone.
 PROSE = {
     "pl": _sources("pl", "pl", "pl-PL", None, ["pl/*"]),
     "cs": _sources("cs", "cs", "cs-CZ", "cs", ["cz/*"]),
