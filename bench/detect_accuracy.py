@@ -4,7 +4,24 @@
 Builds bench/detect_probe.cpp with src/decode (the real detector and
 conversions) into BUILD_DIR, then:
 
-1. Accuracy. Writes a corpus of card files for each of the 14 code pages:
+1. Accuracy on running prose. Writes card files for each of the 14 code
+   pages from the documents of running text that the models were NOT made
+   from (make_detect_models.held_out_document: split by document, never by
+   line), in each of the page's languages in turn: consecutive paragraphs
+   of one document, each card its first words as the index line and the
+   paragraph as the text (some with an ASCII line of a telephone number,
+   an address or a date), until the file holds a target number of letters
+   beyond ASCII, from 8 to 600 in turn (PROSE_TARGETS), so most files hold
+   only a few dozen. Only paragraphs with a letter beyond ASCII are used. A
+   language whose held-out documents hold too few such letters
+   (MIN_HELD_PROSE) is measured on its held-out messages instead; the table
+   says which. Needs the running text unpacked (make_detect_models.py
+   --fetch). Prints a table per page (files, right, accuracy, the median
+   letters beyond ASCII a file, the wrong answers, what it was measured on),
+   the languages under 100% and the hard pairs: which page was taken for
+   which, with the language and the letters beyond ASCII of each file.
+
+2. Accuracy on messages. Writes a corpus of card files for each of the 14 code pages:
    address books, notes and recipes of 3 to 100 cards, each card an index
    line and a text of a few lines, in the page's main languages. The
    sentences are translated messages from the catalogues that the models
@@ -20,12 +37,13 @@ conversions) into BUILD_DIR, then:
    answer for a single-byte file of at least 200 bytes 0x80 to 0xFF or the
    reverse, and how often random bytes are called a weak guess.
 
-2. Speed. On the texts of the benchmark card files (bench/make_bench_files.py:
+3. Speed. On the texts of the benchmark card files (bench/make_bench_files.py:
    32,767 cards of 440 bytes), the seconds the detection takes against the
    seconds the conversion of the same texts with the right page takes, best
    of RUNS, in the same program.
 
-Usage: bench/detect_accuracy.py [--files N] [--speed-only | --accuracy-only]
+Usage: bench/detect_accuracy.py [--files N] [--speed-only | --accuracy-only |
+                                 --prose-only]
 Environment: BUILD_DIR (default build-detect-bench beside the tree), CXX,
              RUNS (default 7).
 """
@@ -192,6 +210,115 @@ def accuracy(probe, files_per_page):
     print("random bytes: %d files, %d called a weak guess" % (len(noise), weak))
 
 
+# Letters beyond ASCII that a file of running prose is made to hold, one
+# target a file in turn: most files are notes of a few dozen such letters.
+PROSE_TARGETS = [8, 12, 16, 20, 25, 30, 40, 50, 60, 80, 120, 250, 600]
+# Held-out running text of a language counts when it has at least this many
+# letters beyond ASCII; otherwise its held-out messages stand in.
+MIN_HELD_PROSE = 500
+
+
+def prose_paragraphs(lang, page):
+    """(source, [paragraphs]) held out for `lang`: one list a document, each
+    paragraph with a letter beyond ASCII and written in `page`."""
+    documents = []
+    for _, paragraphs in models.prose(lang, held=True):
+        kept = [p for p in paragraphs if not p.isascii() and models.encode(p, page) is not None]
+        if kept:
+            documents.append(kept)
+    high = sum(1 for d in documents for p in d for c in p if ord(c) >= 0x80)
+    if high >= MIN_HELD_PROSE:
+        return "prose", documents
+    lines = [m for m in models.messages(lang, held=True)
+             if not m.isascii() and len(m) >= 20 and models.encode(m, page) is not None]
+    return "messages", [lines[i:i + 20] for i in range(0, len(lines), 20)]
+
+
+def cut(text, page, limit):
+    """`text` in `page`, cut at a space to at most `limit` bytes."""
+    data = models.encode(text, page)
+    while len(data) > limit:
+        space = text.rfind(" ", 0, len(text) - 1)
+        text = text[:space] if space > 0 else text[:-1]
+        data = models.encode(text, page)
+    return data
+
+
+def prose_file(page, documents, target, rng):
+    """The texts of a card file of running prose from one document onwards,
+    holding about `target` letters beyond ASCII."""
+    d = rng.randrange(len(documents))
+    paragraphs = [p for doc in documents[d:] + documents[:d] for p in doc]
+    texts, high, i = [], 0, rng.randrange(len(paragraphs))
+    while high < target and len(texts) < 200:
+        paragraph = paragraphs[i % len(paragraphs)]
+        i += 1
+        title = cut(" ".join(paragraph.split()[:5]), page, TITLE_BYTES)
+        body = cut(paragraph, page, TEXT_BYTES - 40)
+        if rng.random() < 0.4:
+            body += b"\r\n" + ascii_line(rng).encode()
+        texts += [title, body]
+        high = sum(1 for t in texts for b in t if b >= 0x80)
+    return texts
+
+
+def prose_corpus(files_per_page, seed):
+    """(page, language, source, high, texts) for every file, in a fixed order."""
+    out = []
+    for page in PAGES:
+        languages = []
+        for lang in models.LANGUAGES[page]:
+            source, documents = prose_paragraphs(lang, page)
+            if documents:
+                languages.append((lang, source, documents))
+        rng = random.Random(seed * 100003 + page)
+        for n in range(files_per_page):
+            lang, source, documents = languages[n % len(languages)]
+            target = PROSE_TARGETS[(n // len(languages)) % len(PROSE_TARGETS)]
+            texts = prose_file(page, documents, target, rng)
+            high = sum(1 for t in texts for b in t if b >= 0x80)
+            out.append((page, lang, source, high, texts))
+    return out
+
+
+def prose_accuracy(probe, files_per_page):
+    files = prose_corpus(files_per_page, 22)
+    answers = run_probe(probe, [f[4] for f in files])
+    rows, languages, pairs, sources = {}, {}, {}, {}
+    for (page, lang, source, high, texts), (found, _) in zip(files, answers):
+        right = found == page or decoded(texts, found) == decoded(texts, page)
+        row = rows.setdefault(page, [0, 0, []])
+        row[0] += 1
+        row[1] += right
+        row[2].append(high)
+        language = languages.setdefault((page, lang), [0, 0])
+        language[0] += 1
+        language[1] += right
+        sources.setdefault(page, set()).add("%s (%s)" % (lang, source))
+        if not right:
+            pairs.setdefault((page, found), []).append((lang, high))
+    print("Accuracy on card files of held-out running prose (%d files a page)" % files_per_page)
+    print()
+    print("| page | files | right | accuracy | letters beyond ASCII a file (median) "
+          "| wrong answers | measured on |")
+    print("| --- | ---: | ---: | ---: | ---: | --- | --- |")
+    for page in PAGES:
+        total, right, highs = rows[page]
+        wrong = ", ".join("%d: %d" % (found, len(v))
+                          for (p, found), v in sorted(pairs.items()) if p == page)
+        print("| Windows-%d | %d | %d | %.1f%% | %d | %s | %s |"
+              % (page, total, right, 100.0 * right / total, sorted(highs)[len(highs) // 2],
+                 wrong or "-", ", ".join(sorted(sources[page]))))
+    print()
+    print("Languages under 100%:",
+          ", ".join("%s (%d) %d/%d" % (lang, page, r, t)
+                    for (page, lang), (t, r) in sorted(languages.items()) if r < t) or "none")
+    print("Hard pairs (written in -> taken for: files, their languages and letters beyond ASCII):")
+    for (page, found), wrong in sorted(pairs.items(), key=lambda kv: -len(kv[1])):
+        print("  %d -> %d: %d (%s)" % (page, found, len(wrong),
+                                      ", ".join("%s %d" % w for w in sorted(wrong)[:12])))
+
+
 def speed(probe, build_dir, runs):
     import make_bench_files as bench
 
@@ -234,10 +361,17 @@ def main():
     parser.add_argument("--files", type=int, default=200, help="card files a page")
     parser.add_argument("--speed-only", action="store_true")
     parser.add_argument("--accuracy-only", action="store_true")
+    parser.add_argument("--prose-only", action="store_true",
+                        help="only the measurement on running prose")
     args = parser.parse_args()
     build_dir = os.environ.get("BUILD_DIR", os.path.join(os.path.dirname(ROOT),
                                                          "build-detect-bench"))
     probe = build_probe(build_dir)
+    if not args.speed_only:
+        prose_accuracy(probe, args.files)
+        print()
+    if args.prose_only:
+        return
     if not args.speed_only:
         accuracy(probe, args.files)
     if not args.accuracy_only:

@@ -67,8 +67,9 @@ inline int cost_at(const char* costs, std::size_t index) {
 }
 
 // Symbols of the single-byte models (make_detect_models.py): bytes 0x80 to
-// 0xFF are 0 to 127, ASCII bytes one of four classes.
-constexpr unsigned SPACE = 128, PUNCT = 129, LOWER = 130, UPPER = 131;
+// 0xFF are 0 to 127; an ASCII byte is a space (or control), a digit or
+// punctuation, or its letter in either case, LETTER_A + 0 to 25.
+constexpr unsigned SPACE = 128, PUNCT = 129, LETTER_A = 130;
 
 struct symbol_table {
     unsigned char of[128] = {};
@@ -79,9 +80,9 @@ constexpr symbol_table make_symbol_table() {
     for (unsigned byte = 0; byte < 128; ++byte) {
         unsigned symbol = PUNCT;
         if (byte >= 'a' && byte <= 'z') {
-            symbol = LOWER;
+            symbol = LETTER_A + (byte - 'a');
         } else if (byte >= 'A' && byte <= 'Z') {
-            symbol = UPPER;
+            symbol = LETTER_A + (byte - 'A');
         } else if (byte <= ' ' || byte == 0x7F) {
             symbol = SPACE;
         }
@@ -203,17 +204,33 @@ bool same_characters(const code_page_detector& detector, int a, int b) {
 // bytes of a character: the factors even that out, and lean a little more
 // towards single-byte pages, whose texts give the double-byte models long
 // runs of valid pairs (Thai, Cyrillic, Greek). Measured by
-// bench/detect_accuracy.py on text the models never saw: a double-byte
-// file's cost in its own page is at most a fifth of its best single-byte
-// cost, and a single-byte file's best double-byte cost is at least 0.83 of
-// its own page's, so the weighed costs are at least twice apart either way.
+// bench/detect_accuracy.py on running text the models never saw: a
+// double-byte file's cost in its own page is at most 0.3 of its best
+// single-byte cost, and a single-byte file's best double-byte cost is at
+// least 0.78 of its own page's, so the weighed costs are at least 1.3 times
+// apart either way.
 constexpr std::int64_t SINGLE_BYTE_WEIGHT = 2;
 constexpr std::int64_t DOUBLE_BYTE_WEIGHT = 5;
 
-// The weighed cost of a byte 0x80 to 0xFF, on average, above which no page
-// fits the texts well. Text in its own page costs at most 80 a byte in the
-// measurements, random bytes 150 or more.
+// The weighed cost of a byte 0x80 to 0xFF, on average, above which the page
+// chosen does not fit the texts well. In the Latin pages a letter beyond
+// ASCII stands among ASCII letters, and running text in its own page costs
+// up to 111 a byte in the measurements; names cost the double-byte pages
+// more than running text (a Japanese name and address 110). In the other
+// pages the letters stand among their own kind, and running text costs at
+// most 96 a byte. Random bytes cost 155 or more (120 in a text of a few
+// bytes), and bytes of a regular pattern 116 or more.
+constexpr std::int64_t WEAK_COST_PER_BYTE_MIXED = 135;
 constexpr std::int64_t WEAK_COST_PER_BYTE = 110;
+
+// True for the pages whose letters beyond ASCII stand among ASCII letters
+// (Latin) or are two bytes each: WEAK_COST_PER_BYTE_MIXED holds for them.
+bool mixed(int page) {
+    const int encoding = PAGES[page].encoding;
+    return page >= SINGLE_BYTE_PAGES || encoding == ENCODING_WINDOWS_1250 ||
+           encoding == ENCODING_WINDOWS_1252 || encoding == ENCODING_WINDOWS_1254 ||
+           encoding == ENCODING_WINDOWS_1257 || encoding == ENCODING_WINDOWS_1258;
+}
 
 // What a page costs before any byte, in weighed units: Windows-1252 is the
 // page of most card files, which tips a file of a few accented letters
@@ -275,7 +292,9 @@ detection detect_finish(const code_page_detector& detector) {
             best = page;
         }
     }
-    result.weak = weighed_cost(cost, best) > WEAK_COST_PER_BYTE * detector.high_bytes;
+    result.weak =
+        weighed_cost(cost, best) > (mixed(best) ? WEAK_COST_PER_BYTE_MIXED : WEAK_COST_PER_BYTE) *
+                                       std::int64_t{detector.high_bytes};
     // A page earlier in PREFERENCE that shows the same characters.
     if (best < SINGLE_BYTE_PAGES) {
         for (int page : PREFERENCE) {

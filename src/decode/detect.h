@@ -5,7 +5,7 @@
 // Each text is scored at once under a model of every page (byte pairs for a
 // single-byte page, characters for a double-byte one; see detect_models.inc),
 // and only counts and scores are kept: the detector is a plain struct of
-// about 70 KB, whatever the file's size. Scores are integers, so the answer
+// about 100 KB, whatever the file's size. Scores are integers, so the answer
 // is the same on every platform. Once enough bytes 0x80 to 0xFF have been
 // scored (DETECT_ENOUGH_BYTES), the answer cannot change any more: the
 // detector ignores further texts and detect_done says so, and the caller may
@@ -23,8 +23,9 @@ constexpr std::uint32_t DETECT_ENOUGH_BYTES = 16384;
 constexpr int DETECT_PAGE_COUNT = 14;
 
 // The symbols that the single-byte models score pairs of: the bytes 0x80 to
-// 0xFF, and four classes of ASCII bytes.
-constexpr int DETECT_SYMBOLS = 132;
+// 0xFF, and 28 classes of ASCII bytes (space, digit or punctuation, and each
+// letter).
+constexpr int DETECT_SYMBOLS = 156;
 
 struct code_page_detector {
     // How often each pair of symbols (first * DETECT_SYMBOLS + second) with

@@ -110,6 +110,117 @@ TEST(DetectSamples, OneShortCard) {
     EXPECT_FALSE(found.ascii_only);
 }
 
+// Short notes in the languages whose letters the Latin pages share or swap:
+// Icelandic (thorn and eth are Romanian and Croatian letters in
+// Windows-1250), Albanian, Hungarian (o and u with double acute are a tilde
+// and a circumflex in Windows-1252), Slovene, Croatian and Spanish (n with
+// tilde is Polish n with acute in Windows-1250).
+const std::vector<sample>& latin_samples() {
+    static const std::vector<sample> all = {
+        {"Icelandic",
+         ENCODING_WINDOWS_1252,
+         "CP1252",
+         {"J\xF3n \xDE\xF3r\xF0"
+          "arson",
+          "Hringdu \xED mig \xFE"
+          "egar \xFE\xFA kemur heim.\r\nVi\xF0 f\xF6rum nor\xF0ur \xE1 f\xF6studaginn og gistum "
+          "hj\xE1 \xF6mmu."},
+         {"Jón Þórðarson",
+          "Hringdu í mig þegar þú kemur heim.\r\nVið förum norður á föstudaginn og gistum hjá "
+          "ömmu."}},
+        {"Albanian",
+         ENCODING_WINDOWS_1250,
+         "CP1250",
+         {"Vizit\xEB te mjeku t\xEB h\xEBn\xEBn",
+          "Blej \xE7"
+          "aj, buk\xEB dhe djath\xEB p\xEBr dark\xEBn e s\xEB shtun\xEBs.\r\nMos harro \xE7"
+          "el\xEBsat e sht\xEBpis\xEB."},
+         {"Vizitë te mjeku të hënën",
+          "Blej çaj, bukë dhe djathë për darkën e së shtunës.\r\nMos harro çelësat e shtëpisë."}},
+        {"Hungarian",
+         ENCODING_WINDOWS_1250,
+         "CP1250",
+         {"Kov\xE1"
+          "cs \xD6"
+          "d\xF6n",
+          "H\xEDvd fel h\xE9tf\xF5n, a sz\xFClet\xE9snapja j\xF6v\xF5 cs\xFCt\xF6rt\xF6k\xF6n "
+          "lesz.\r\nA f\xFBt\xE9s m\xE9g mindig hib\xE1s, sz\xF3lj a szerel\xF5nek."},
+         {"Kovács Ödön",
+          "Hívd fel hétfőn, a születésnapja jövő csütörtökön lesz.\r\nA fűtés még mindig hibás, "
+          "szólj a szerelőnek."}},
+        {"Slovene",
+         ENCODING_WINDOWS_1250,
+         "CP1250",
+         {"\xC8"
+          "estitke za rojstni dan",
+          "Jutri grem v \x9Aolo, potem pa k zobozdravniku.\r\n\x8E"
+          "e v\xE8"
+          "eraj sem kupil kruh in mleko za \x9E"
+          "eno."},
+         {"Čestitke za rojstni dan",
+          "Jutri grem v šolo, potem pa k zobozdravniku.\r\nŽe včeraj sem kupil kruh in mleko za "
+          "ženo."}},
+        {"Croatian",
+         ENCODING_WINDOWS_1250,
+         "CP1250",
+         {"\xD0ur\xF0ica Horvat",
+          "Sutra idem u \x9Akolu, a poslije kod zubara.\r\nVe\xE6 sam kupio kruh i mlijeko. "
+          "Njezina k\xE6i \x9Eivi u \xD0"
+          "akovu."},
+         {"Đurđica Horvat",
+          "Sutra idem u školu, a poslije kod zubara.\r\nVeć sam kupio kruh i mlijeko. Njezina kći "
+          "živi u Đakovu."}},
+        {"Spanish",
+         ENCODING_WINDOWS_1252,
+         "CP1252",
+         {"Se\xF1ora Pe\xF1"
+          "a",
+          "Ma\xF1"
+          "ana llamo a la ni\xF1"
+          "a del a\xF1o pasado.\r\n\xBF"
+          "Cu\xE1ndo vuelves a Espa\xF1"
+          "a? Dile a tu t\xEDo que s\xED."},
+         {"Señora Peña",
+          "Mañana llamo a la niña del año pasado.\r\n¿Cuándo vuelves a España? Dile a tu tío que "
+          "sí."}},
+    };
+    return all;
+}
+
+TEST(DetectLatinSamples, HandWrittenBytesSayWhatTheyClaim) {
+#ifdef HAVE_ICONV
+    for (const sample& s : latin_samples()) {
+        SCOPED_TRACE(s.name);
+        for (std::size_t i = 0; i < s.texts.size(); ++i) {
+            std::string utf8;
+            ASSERT_TRUE(iconv_to_utf8(s.iconv_name, s.texts[i], utf8));
+            EXPECT_EQ(utf8, s.utf8[i]);
+        }
+    }
+#else
+    GTEST_SKIP() << "no iconv";
+#endif
+}
+
+// The page chosen shows every text as written: it is the page the note was
+// written in, or one that has the same letters at the bytes used (Albanian
+// reads alike in Windows-1250 and 1252).
+TEST(DetectLatinSamples, ChosenPageShowsTheText) {
+    for (const sample& s : latin_samples()) {
+        SCOPED_TRACE(s.name);
+        detection found = detect_texts(s.texts);
+        EXPECT_FALSE(found.ascii_only);
+        EXPECT_FALSE(found.weak);
+        const code_page* page = code_page_of(found.encoding);
+        ASSERT_NE(page, nullptr);
+        for (std::size_t i = 0; i < s.texts.size(); ++i) {
+            std::string out(utf8_room(s.texts[i].size()), '\0');
+            out.resize(static_cast<std::size_t>(decode_text(page, s.texts[i], &out[0]) - &out[0]));
+            EXPECT_EQ(out, s.utf8[i]) << "as Windows page " << found.encoding;
+        }
+    }
+}
+
 TEST(DetectContract, NothingFedIsAscii) {
     code_page_detector detector;
     detection found = detect_finish(detector);
