@@ -108,3 +108,34 @@ constexpr const char* PICTURE_BITMAP_NAME = "BITMAP";
 constexpr const char* PAINTBRUSH_CLASS = "PBrush";
 // Names longer than this are kept cut (a path is at most 260 bytes).
 constexpr std::size_t OBJECT_NAME_KEPT = 1024;
+
+// --- The largest file the format can address -------------------------------
+// Whatever lies beyond is never read. A body begins at an offset below 2^31
+// (an offset with its top bit set is not read), and reaches at most:
+// - "MGC": G (u16), the picture's fields, 65535 bytes of bits, L (u16) and
+//   65535 bytes of text;
+// - "RRG": an object, whose seven lengths are u32 (the longest: a linked
+//   object with a picture in a registered clipboard format: its class, topic,
+//   item and network names, the picture format's name, the registered name and
+//   the picture's data), with its fixed fields, then L (u16) and the text.
+// (The index ends long before: the header and 32767 entries.)
+constexpr std::uint64_t LARGEST_BODY_OFFSET = 0x7FFFFFFF;
+constexpr std::uint64_t LARGEST_U16_LENGTH = 0xFFFF;
+constexpr std::uint64_t LARGEST_U32_LENGTH = 0xFFFFFFFF;
+constexpr std::uint64_t MGC_LARGEST_BODY = GRAPHIC_LENGTH_SIZE + GRAPHIC_FIELDS_SIZE +
+                                           LARGEST_U16_LENGTH + TEXT_LENGTH_SIZE +
+                                           LARGEST_U16_LENGTH;
+constexpr std::uint64_t OBJECT_COUNTED_PARTS = 7;
+// The flag, UID, version, format, the linked object's reserved u32 and update
+// option, the presentation's version and format, the clipboard format's
+// number, the character size, the rectangle, the object type and L.
+constexpr std::uint64_t OBJECT_FIXED_SIZE = OBJECT_FLAG_SIZE + OBJECT_UID_SIZE + 4 + 4 + 4 + 4 + 4 +
+                                            4 + 4 + OBJECT_CHARACTER_SIZE_SIZE +
+                                            OBJECT_RECTANGLE_SIZE + 2 + TEXT_LENGTH_SIZE;
+constexpr std::uint64_t RRG_LARGEST_BODY =
+    OBJECT_FIXED_SIZE + OBJECT_COUNTED_PARTS * (4 + LARGEST_U32_LENGTH) + LARGEST_U16_LENGTH;
+constexpr std::uint64_t MGC_LARGEST_FILE =
+    LARGEST_BODY_OFFSET + MGC_LARGEST_BODY;  // 2 GiB + 128 KiB
+constexpr std::uint64_t RRG_LARGEST_FILE = LARGEST_BODY_OFFSET + RRG_LARGEST_BODY;  // 30 GiB
+static_assert(MGC_LARGEST_FILE == 2147614729u && RRG_LARGEST_FILE == 32212320325u);
+static_assert(RRG_HEADER_SIZE + 32767 * INDEX_ENTRY_SIZE < LARGEST_BODY_OFFSET);

@@ -7,6 +7,7 @@
 
 #include "bodies.h"
 #include "fixed.h"
+#include "format.h"
 #include "reader.h"
 
 namespace {
@@ -157,6 +158,7 @@ bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
             continue;
         }
         card.number = index + 1;
+        card.body_offset = entry.body_offset;
         card.title = entry.title;
         read_card_body(in, cards.header.variant, entry.body_offset, card.body);
         return true;
@@ -170,6 +172,10 @@ void finish_cards(card_stream& in, card_sequence& cards) {
         note_index_problems(cards);
     }
     put_file_position_back(in);
+}
+
+std::uint64_t largest_card_file(std::string_view first) {
+    return first == "MGC" ? MGC_LARGEST_FILE : first == "RRG" ? RRG_LARGEST_FILE : 0;
 }
 
 bool reader_memory_available() {

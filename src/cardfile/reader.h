@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "records.h"
@@ -68,6 +69,11 @@ struct card_sequence {
 // with the index when it was read to its end (cards.file_problems), and
 // leaves the file behind the last index entry read.
 void finish_cards(card_stream& in, card_sequence& cards);
+
+// The size of the largest card file that begins with `first` (its first
+// SIGNATURE_SIZE bytes): no byte beyond is ever read. 0 when they are not the
+// signature of a card file this reader reads.
+[[nodiscard]] std::uint64_t largest_card_file(std::string_view first);
 
 // Whether the memory that reading a card file takes (under a megabyte) can
 // be had. Asked before reading: with less, even reporting a refused

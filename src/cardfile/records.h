@@ -119,7 +119,8 @@ struct card_body {
 
 // One listed card, as next_card yields it.
 struct card_record {
-    int number = 0;  // index position + 1
+    int number = 0;                // index position + 1
+    std::int32_t body_offset = 0;  // as the index entry gives it: cards that share a body share it
     std::string_view title{};
     card_body body{};
 };

@@ -27,6 +27,8 @@ constexpr const char* HELP_AFTER_FORMATS =
     ".\n"
     "  --extract=<dir> also write each card's picture or object into dir.\n"
     "  --overwrite   with --extract, replace the files there (regular files only).\n"
+    "  --csv-as-stored with --format=csv, fields that begin with =, +, -, @, a tab\n"
+    "                or CR as stored (else a ' before each, so no formula runs).\n"
     "  --find=<text> only the cards whose title or text holds text, in any case.\n"
     "  --card=<list> only the cards numbered in list: 3, 3,7 or 10-20.\n"
     "  --raw         on a terminal too, show control characters as stored.\n"
@@ -158,7 +160,7 @@ int check_encodings(const command_line& line, std::FILE* err) {
     return check_encoding(line, err) ? RUN_ON : EXIT_USAGE;
 }
 
-// --card, --find, --overwrite and --extract, into `filter` and the file system.
+// --card, --find, --overwrite, --csv-as-stored and --extract, into `filter` and the file system.
 int check_selection(const command_line& line, card_filter& filter, std::FILE* err) {
     if (line.cards && !parse_card_list(line.cards, filter.numbers)) {
         std::fprintf(err,
@@ -174,6 +176,10 @@ int check_selection(const command_line& line, card_filter& filter, std::FILE* er
         std::fprintf(err, "crdview: --overwrite goes with --extract\n");
         return EXIT_USAGE;
     }
+    if (line.csv_as_stored && line.output != format_by_name("csv")) {
+        std::fprintf(err, "crdview: --csv-as-stored goes with --format=csv\n");
+        return EXIT_USAGE;
+    }
     if (line.extract && !make_writable_directory(line.extract)) {
         std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
         return EXIT_USAGE;
@@ -181,17 +187,22 @@ int check_selection(const command_line& line, card_filter& filter, std::FILE* er
     return RUN_ON;
 }
 
-// What --extract wrote, told on `err`; the run's status with it.
+// What --extract wrote, told on `err`; the run's status with it: 1 when a
+// file was left as it was or could not be written.
 int tell_extraction(const extract_writer& extract, int status, std::FILE* err) {
-    if (extract.failed) {
-        std::fprintf(err, "crdview: %s\n", extract.error.c_str());
-        return EXIT_NOT_LISTED;
-    }
     std::fprintf(err, "crdview: wrote %d file%s to %s", extract.files_written,
                  extract.files_written == 1 ? "" : "s", extract.dir.c_str());
+    const char* joint = " (";
     if (extract.files_skipped > 0) {
-        std::fprintf(err, " (%d skipped: %s)", extract.files_skipped,
+        std::fprintf(err, "%s%d skipped: %s", joint, extract.files_skipped,
                      extract.files_skipped == 1 ? "it exists" : "they exist");
+        joint = "; ";
+    }
+    if (extract.files_failed > 0) {
+        std::fprintf(err, "%s%d could not be written", joint, extract.files_failed);
+    }
+    if (extract.files_skipped > 0 || extract.files_failed > 0) {
+        std::fputs(")", err);
         status = EXIT_NOT_LISTED;
     }
     std::fputs("\n", err);
@@ -203,7 +214,8 @@ int tell_extraction(const extract_writer& extract, int status, std::FILE* err) {
 int run_files(const command_line& line, card_filter* filter, std::FILE* out, std::FILE* err) {
     const bool terminal = is_terminal(out);
     writer_room room;
-    const writer_settings settings{out, line.file_count > 1, terminal && !line.raw, line.extract};
+    const writer_settings settings{out, line.file_count > 1, terminal && !line.raw, line.extract,
+                                   line.csv_as_stored};
     std::optional<extract_writer> extract;
     card_writers writers;
     if (line.extract) {

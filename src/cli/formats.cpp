@@ -18,7 +18,9 @@ card_writer& make_json(writer_room& room, const writer_settings& s) {
 }
 
 card_writer& make_csv(writer_room& room, const writer_settings& s) {
-    return make<csv_writer>(room, s.out, s.extract != nullptr, s.several);
+    auto& csv = make<csv_writer>(room, s.out, s.extract != nullptr, s.several);
+    csv.as_stored = s.csv_as_stored;
+    return csv;
 }
 
 card_writer& make_html(writer_room& room, const writer_settings& s) {

@@ -19,6 +19,7 @@ struct writer_settings {
     bool several = false;           // the run names several files
     bool terminal = false;          // `out` is a terminal and --raw is not given
     const char* extract = nullptr;  // --extract DIR, or nullptr
+    bool csv_as_stored = false;     // --csv-as-stored
 };
 
 // Room for the one writer a run makes, on the stack: making it needs no

@@ -29,12 +29,13 @@ bool take_valued(std::string_view name, int argc, const char* const* argv, int& 
 // Takes the long option at argv[i] (and its value); false when it is none.
 bool take_long_option(command_line& line, int& i) {
     const std::string_view word = line.argv[i];
-    bool* flag = word == "--help"        ? &line.help
-                 : word == "--version"   ? &line.version
-                 : word == "--strict"    ? &line.strict
-                 : word == "--raw"       ? &line.raw
-                 : word == "--overwrite" ? &line.overwrite
-                                         : nullptr;
+    bool* flag = word == "--help"            ? &line.help
+                 : word == "--version"       ? &line.version
+                 : word == "--strict"        ? &line.strict
+                 : word == "--raw"           ? &line.raw
+                 : word == "--overwrite"     ? &line.overwrite
+                 : word == "--csv-as-stored" ? &line.csv_as_stored
+                                             : nullptr;
     if (flag) {
         *flag = true;
         return true;

@@ -1,7 +1,9 @@
 #include "input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #ifdef _WIN32
@@ -39,25 +41,49 @@ bool can_seek(std::FILE* file) {
            std::fseek(file, 0, SEEK_SET) == 0;
 }
 
-// Copies what remains of `from` into a temporary file, block by block.
-card_input spool(std::FILE* from) {
+// Copies `size` bytes at most of `from` into `to`, block by block; false
+// (errno set) when a read or a write fails.
+bool copy_bytes(std::FILE* from, std::FILE* to, std::uint64_t size) {
+    std::vector<char> block(SPOOL_BLOCK_SIZE);
+    while (size > 0) {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, block.size()));
+        const std::size_t got = std::fread(block.data(), 1, wanted, from);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) {
+            return false;
+        }
+        size -= got;
+        if (got < wanted) {
+            return !std::ferror(from);
+        }
+    }
+    return true;
+}
+
+// Copies what remains of `from` into a temporary file: the first bytes that
+// `rule` looks at, then as many more as it allows.
+card_input spool(std::FILE* from, const spool_rule& rule) {
     card_input input;
+    errno = 0;
+    std::string first(rule.peek, '\0');
+    first.resize(std::fread(&first[0], 1, first.size(), from));
     input.owned.reset(temporary_file());
     if (!input.owned) {
         input.error = errno ? errno : EIO;
         return input;
     }
-    std::vector<char> block(SPOOL_BLOCK_SIZE);
-    std::size_t got;
-    errno = 0;
-    while ((got = std::fread(block.data(), 1, block.size(), from)) > 0) {
-        if (std::fwrite(block.data(), 1, got, input.owned.get()) != got) {
-            input.error = errno ? errno : EIO;
-            input.owned.reset();
-            return input;
-        }
+    const std::uint64_t limit =
+        std::max<std::uint64_t>(rule.limit ? rule.limit(first) : UINT64_MAX, first.size());
+    bool copied = !std::ferror(from) &&
+                  std::fwrite(first.data(), 1, first.size(), input.owned.get()) == first.size();
+    if (copied && first.size() == rule.peek && limit > first.size()) {
+        copied = copy_bytes(from, input.owned.get(), limit - first.size());
+        // Whether the input goes on beyond the limit: one more byte tells.
+        char more = 0;
+        input.cut = copied && std::fread(&more, 1, 1, from) == 1;
+        input.limit = limit;
     }
-    if (std::ferror(from) || std::fflush(input.owned.get()) != 0 ||
+    if (!copied || std::fflush(input.owned.get()) != 0 ||
         std::fseek(input.owned.get(), 0, SEEK_SET) != 0) {
         input.error = errno ? errno : EIO;
         input.owned.reset();
@@ -70,7 +96,7 @@ card_input spool(std::FILE* from) {
 
 }  // namespace
 
-card_input open_card_input(const char* path) {
+card_input open_card_input(const char* path, const spool_rule& rule) {
     const bool standard_input = std::strcmp(path, "-") == 0;
     card_input input;
     if (standard_input) {
@@ -92,5 +118,5 @@ card_input open_card_input(const char* path) {
         return input;
     }
     std::clearerr(input.file);
-    return spool(input.file);
+    return spool(input.file, rule);
 }

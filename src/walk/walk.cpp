@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cardfile/format.h"
 #include "code_page_guess.h"
 #include "decode/decode.h"
 #include "sys/files.h"
@@ -225,7 +226,9 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
 
 walk_result list_card_file(const char* path, const card_writers& writers,
                            const walk_options& options) {
-    card_input input = open_card_input(path);
+    // Input that cannot seek is copied as far as a card file reaches, and
+    // not at all when it does not begin as one.
+    card_input input = open_card_input(path, {SIGNATURE_SIZE, largest_card_file});
     if (!input.file) {
         file_start start;
         start.path = path;
@@ -234,5 +237,13 @@ walk_result list_card_file(const char* path, const card_writers& writers,
         start.error = input.error != EISDIR && is_directory(path) ? EISDIR : input.error;
         return not_walked(start, writers, options);
     }
-    return list_card_stream(input.file, path, writers, options);
+    if (input.cut) {
+        std::fprintf(options.err,
+                     "crdview: %s: the input goes on beyond %s bytes, the most a card file "
+                     "that begins so can address: the rest is not read\n",
+                     path, std::to_string(input.limit).c_str());
+    }
+    walk_result result = list_card_stream(input.file, path, writers, options);
+    result.problems += input.cut ? 1 : 0;
+    return result;
 }

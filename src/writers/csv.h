@@ -2,6 +2,8 @@
 // pictures are written out), then one record a card, each ending with CR LF;
 // UTF-8 without a byte-order mark. Only a card file gets a table. With
 // several files, one table with a first column "file" (the path as given).
+// A field that a spreadsheet would evaluate (one that begins with '=', '+',
+// '-', '@', TAB or CR) gets an apostrophe in front, unless `as_stored`.
 #pragma once
 
 #include <cstdio>
@@ -21,6 +23,7 @@ struct csv_writer final : card_writer {
     output_block block;
     bool files_column;
     bool several;
+    bool as_stored = false;  // fields that a spreadsheet would evaluate as they are
     bool header_written = false;
     std::string path{};  // several: the "file" field of this file's records
     utf8_scratch scratch{nullptr};

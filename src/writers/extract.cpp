@@ -15,40 +15,63 @@
 
 namespace {
 
-// Writes one file: `head`, then the bytes of `span` copied block by block.
-// An existing file is left as it is (and named): the walk goes on.
+// Which files of a card's body were written.
+constexpr unsigned EXTRACTED_MAIN = 1;     // the picture, the object's data or its picture
+constexpr unsigned EXTRACTED_PREVIEW = 2;  // the picture of an object that has data
+
+// At most this many letters and digits of an object's class go into a name,
+// and of a card file's name into the names of its files.
+constexpr std::size_t CLASS_STEM_KEPT = 32;
+constexpr std::size_t PREFIX_KEPT = 64;
+
+// Writes one file: `head`, then the bytes of `span` copied block by block;
+// true when it was written whole. An existing file is left as it is; a file
+// that cannot be created, or not written whole, is removed again. Either is
+// named on standard error, and the walk goes on.
 bool write_file(card_context& context, extract_writer& state, const std::string& name,
                 std::string_view head, file_span span) {
     const std::string path =
         state.dir + (state.dir.empty() || state.dir.back() == '/' ? "" : "/") + state.prefix + name;
     owned_stream out;
     const char* why = nullptr;
-    switch (open_new_file(path, state.overwrite, out, state.error, why)) {
+    std::string error;
+    switch (open_new_file(path, state.overwrite, out, error, why)) {
     case FILE_OPENED:
         break;
     case FILE_LEFT:
         std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(), why);
         ++state.files_skipped;
-        return true;
+        return false;
     case FILE_FAILED:
-        state.failed = true;
+        std::fprintf(state.err, "crdview: %s\n", error.c_str());
+        ++state.files_failed;
         return false;
     }
-    bool written = std::fwrite(head.data(), 1, head.size(), out.get()) == head.size();
+    // (An empty head is not written: fwrite wants a buffer even for no bytes.)
+    bool written =
+        head.empty() || std::fwrite(head.data(), 1, head.size(), out.get()) == head.size();
+    why = nullptr;
     while (written && span.size > 0) {
         std::size_t size = 0;
         const unsigned char* block = read_data_block(context.data, span, size);
         if (!block) {
-            state.error = path + ": the card file could not be read";
-            state.failed = true;
-            return false;
+            why = "the card file could not be read";
+            written = false;
+            break;
         }
         written = std::fwrite(block, 1, size, out.get()) == size;
     }
+    int error_number = written ? 0 : errno;
     // A file is written only once it is closed: the last of its bytes may fail there.
-    if (!written || std::fclose(out.release()) != 0) {
-        state.error = path + ": " + std::strerror(errno);
-        state.failed = true;
+    if (std::fclose(out.release()) != 0 && written) {
+        written = false;
+        error_number = errno;
+    }
+    if (!written) {
+        std::remove(path.c_str());
+        std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(),
+                     why ? why : std::strerror(error_number ? error_number : EIO));
+        ++state.files_failed;
         return false;
     }
     ++state.files_written;
@@ -119,36 +142,64 @@ std::string card_name(int number, std::string_view rest) {
     return "card-" + std::to_string(number) + std::string(rest);
 }
 
-// An "MGC" picture, as a 1-bit BMP file.
-bool write_graphic(card_context& context, extract_writer& state, const card_record& card) {
+// The class name's ASCII letters and digits, at most CLASS_STEM_KEPT of them:
+// "Word.Document.6" gives ".WordDocument6".
+std::string class_stem(const std::string& class_name) {
+    std::string stem;
+    for (const char c : class_name) {
+        if (stem.size() < CLASS_STEM_KEPT &&
+            ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+            stem += c;
+        }
+    }
+    return stem.empty() ? std::string() : "." + stem;
+}
+
+// What the names of a card's files end in, behind "card-N": the main file's
+// (EXTRACTED_MAIN) and the preview's (EXTRACTED_PREVIEW).
+std::string file_ending(const card_record& card, unsigned which) {
+    if (card.body.has_graphic) {
+        return ".bmp";
+    }
+    const object_info& object = card.body.object;
+    const bool has_data = object.has_native && object.native.size > 0;
+    if (which == EXTRACTED_MAIN && has_data) {
+        return object.native_is_bmp ? ".bmp" : class_stem(object.class_name) + ".bin";
+    }
+    const std::string stem = which == EXTRACTED_PREVIEW ? ".preview" : "";
+    return stem + (object.picture.kind == PICTURE_METAFILE ? ".wmf" : ".bmp");
+}
+
+// An "MGC" picture, as a 1-bit BMP file; EXTRACTED_MAIN when it was written.
+unsigned write_graphic(card_context& context, extract_writer& state, const card_record& card) {
     const graphic_info& graphic = card.body.graphic;
     if (!graphic.consistent) {
-        return true;  // not a picture to draw
+        return 0;  // not a picture to draw
     }
     // The bits are at most 65535 bytes: one block of the data window.
     file_span span = graphic.bits;
     std::size_t size = 0;
     const unsigned char* bits = read_data_block(context.data, span, size);
     if (!bits || size != graphic.length) {
-        return true;  // the file does not hold the whole picture
+        return 0;  // the file does not hold the whole picture
     }
     const std::string bmp = mgc_picture_bmp(graphic.width, graphic.height, graphic.row_size, bits);
-    return write_file(context, state, card_name(card.number, ".bmp"), bmp, {});
+    const std::string name = card_name(card.number, file_ending(card, EXTRACTED_MAIN));
+    return write_file(context, state, name, bmp, {}) ? EXTRACTED_MAIN : 0;
 }
 
 // A presentation or static picture: a DIB as a BMP file (the file header
 // put in front of it), a metafile as stored; other formats are left out.
 // A preview that is byte for byte the object's own picture (a Paintbrush
-// picture with its DIB presentation) is not written again.
+// picture with its DIB presentation) is not written again. True when written.
 bool write_picture(card_context& context, extract_writer& state, const card_record& card,
-                   const object_picture& picture, bool preview) {
-    const std::string_view stem = preview ? ".preview" : "";
+                   const object_picture& picture, unsigned which) {
+    const std::string name = card_name(card.number, file_ending(card, which));
     if (picture.kind == PICTURE_METAFILE) {
-        return write_file(context, state, card_name(card.number, std::string(stem) + ".wmf"), {},
-                          picture.data);
+        return write_file(context, state, name, {}, picture.data);
     }
     if (picture.kind != PICTURE_DIB) {
-        return true;
+        return false;
     }
     file_span first = picture.data;
     first.size = std::min<std::uint32_t>(first.size, 64);
@@ -156,85 +207,100 @@ bool write_picture(card_context& context, extract_writer& state, const card_reco
     const unsigned char* head = read_data_block(context.data, first, size);
     const std::uint32_t rows = head ? dib_rows_offset(head, picture.data.size) : 0;
     if (rows == 0 || picture.data.size > 0xFFFFFFFFu - BMP_FILE_HEADER_SIZE) {
-        return true;  // not a DIB
+        return false;  // not a DIB
     }
     const auto header =
         bmp_file_header(static_cast<std::uint32_t>(BMP_FILE_HEADER_SIZE + picture.data.size),
                         static_cast<std::uint32_t>(BMP_FILE_HEADER_SIZE + rows));
+    const std::string_view header_bytes{reinterpret_cast<const char*>(header.data()),
+                                        header.size()};
     const object_info& object = card.body.object;
-    if (preview && object.native_is_bmp &&
-        same_bytes(context.data, object.native,
-                   {reinterpret_cast<const char*>(header.data()), header.size()}, picture.data)) {
-        return true;
+    if (which == EXTRACTED_PREVIEW && object.native_is_bmp &&
+        same_bytes(context.data, object.native, header_bytes, picture.data)) {
+        return false;
     }
-    return write_file(context, state, card_name(card.number, std::string(stem) + ".bmp"),
-                      {reinterpret_cast<const char*>(header.data()), header.size()}, picture.data);
+    return write_file(context, state, name, header_bytes, picture.data);
 }
 
-// The class name's ASCII letters and digits: "Word.Document.6" gives "WordDocument6".
-std::string class_stem(const std::string& class_name) {
-    std::string stem;
-    for (const char c : class_name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-            stem += c;
-        }
+// An object's data and picture; which of them were written.
+unsigned write_object(card_context& context, extract_writer& state, const card_record& card) {
+    const object_info& object = card.body.object;
+    unsigned written = 0;
+    const bool has_data = object.has_native && object.native.size > 0;
+    if (has_data) {
+        const std::string name = card_name(card.number, file_ending(card, EXTRACTED_MAIN));
+        written |= write_file(context, state, name, {}, object.native) ? EXTRACTED_MAIN : 0;
     }
-    return stem.empty() ? std::string() : "." + stem;
+    const unsigned which = has_data ? EXTRACTED_PREVIEW : EXTRACTED_MAIN;
+    if (object.has_picture && write_picture(context, state, card, object.picture, which)) {
+        written |= which;
+    }
+    return written;
 }
 
-bool write_object(card_context& context, extract_writer& state, const card_record& card) {
-    const object_info& object = card.body.object;
-    bool native_written = false;
-    if (object.has_native && object.native.size > 0) {
-        const std::string name = card_name(
-            card.number, object.native_is_bmp ? ".bmp" : class_stem(object.class_name) + ".bin");
-        if (!write_file(context, state, name, {}, object.native)) {
-            return false;
+// A card that shares its body with an earlier card: the earlier card's files.
+void name_earlier_files(const extract_writer& state, const card_record& card,
+                        const extract_writer::body_files& earlier, card_context& context) {
+    for (const unsigned which : {EXTRACTED_MAIN, EXTRACTED_PREVIEW}) {
+        if ((earlier.written & which) != 0) {
+            context.files.push_back(state.prefix +
+                                    card_name(earlier.number, file_ending(card, which)));
         }
-        native_written = true;
     }
-    if (object.has_picture) {
-        return write_picture(context, state, card, object.picture, native_written);
+}
+
+// The start of the names of a card file's files: its name without its
+// directory and extension, in ASCII letters, digits, '-' and '_', not
+// beginning with '-', at most PREFIX_KEPT of them; "stdin" for standard input.
+std::string file_prefix(std::string_view path) {
+    if (path == "-") {
+        return "stdin";
     }
-    return true;
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        path.remove_prefix(slash + 1);
+    }
+    path = path.substr(0, path.rfind('.'));
+    std::string prefix;
+    for (const char c : path) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '_' || (c == '-' && !prefix.empty());
+        if (kept && prefix.size() < PREFIX_KEPT) {
+            prefix += c;
+        }
+    }
+    return prefix.empty() ? std::string("file") : prefix;
 }
 
 }  // namespace
 
 void extract_writer::begin(const file_start& file) {
-    if (!several) {
+    bodies.clear();
+    if (!several || file.result != CARD_FILE_OK) {
         return;
     }
-    // The file's name without its directory and extension, in ASCII letters,
-    // digits, '-' and '_'.
-    std::string_view name = file.path;
-    const std::size_t slash = name.find_last_of("/\\");
-    if (slash != std::string_view::npos) {
-        name.remove_prefix(slash + 1);
+    // A name that an earlier file of the run took gets the first number
+    // that makes it new: x, x-2, x-3...
+    const std::string name = file_prefix(file.path);
+    std::string unique = name;
+    for (int number = 2; prefixes.count(unique) != 0; ++number) {
+        unique = name + "-" + std::to_string(number);
     }
-    name = name.substr(0, name.rfind('.'));
-    prefix.clear();
-    for (const char c : name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_') {
-            prefix += c;
-        }
-    }
-    if (std::string_view(file.path) == "-") {
-        prefix = "stdin";
-    }
-    prefix = (prefix.empty() ? std::string("file") : prefix) + "-";
+    prefixes.insert(unique);
+    prefix = unique + "-";
 }
 
 bool extract_writer::card(const card_record& card, card_context& context) {
-    if (failed) {
-        return false;
+    const bool graphic = card.body.has_graphic;
+    if (!graphic && !(card.body.has_object && card.body.object.parsed)) {
+        return true;
     }
-    if (card.body.has_graphic) {
-        return write_graphic(context, *this, card);
+    const auto [earlier, first] = bodies.try_emplace(card.body_offset, body_files{card.number, 0});
+    if (!first) {
+        name_earlier_files(*this, card, earlier->second, context);
+        return true;
     }
-    if (card.body.has_object && card.body.object.parsed) {
-        return write_object(context, *this, card);
-    }
+    earlier->second.written =
+        graphic ? write_graphic(context, *this, card) : write_object(context, *this, card);
     return true;
 }

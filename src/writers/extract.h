@@ -2,17 +2,24 @@
 // to a file of its own in a directory, beside whatever the run lists.
 //
 // Files are named from the card's number and the object's class alone
-// (card-N.bmp, card-N.wmf, card-N.preview.bmp, card-N.CLASS.bin; with several
-// card files, each name begins with the card file's name: contacts-card-N.bmp)
-// and hold the file's bytes as they are stored, or for an "MGC" picture a
-// 1-bit BMP file made from it. A file that exists already is left as it is
-// and named on standard error; with `overwrite`, an existing regular file is
-// replaced (never through a symbolic link, never anything else).
+// (card-N.bmp, card-N.wmf, card-N.preview.bmp, card-N.CLASS.bin, the class in
+// ASCII letters and digits, at most 32 of them; with several card files, each
+// name begins with the card file's name: contacts-card-N.bmp, and a name that
+// an earlier file of the run took gets a number: contacts-2-card-N.bmp) and
+// hold the file's bytes as they are stored, or for an "MGC" picture a 1-bit
+// BMP file made from it. Cards that share a body share its files: they are
+// written for the first of them, and named for the others. A file that
+// exists already is left as it is and named on standard error; with
+// `overwrite`, an existing regular file is replaced (never through a symbolic
+// link, never anything else). A file that cannot be created or written whole
+// is named on standard error and removed again; the walk goes on.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <set>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "walk/card_writer.h"
 
@@ -21,18 +28,26 @@ struct extract_writer final : card_writer {
     // With `several`, takes the card file's name for the names of its files.
     void begin(const file_start& file) override;
     // Writes the card's picture or object and names the files it wrote in
-    // context.files; false (failed) when a file could not be created or
-    // written: nothing more is to be extracted then.
+    // context.files. Never stops the walk: a file that could not be written
+    // is told and counted (files_failed).
     bool card(const card_record& card, card_context& context) override;
     void end(const file_end&) override {}
 
-    std::string dir;          // where the files go
-    bool overwrite = false;   // replace existing regular files
-    bool several = false;     // the run names several card files
-    std::FILE* err = stderr;  // where files left as they are get named
-    std::string prefix{};     // what the names of this card file's files begin with
-    int files_written = 0;    // in all
-    int files_skipped = 0;    // in all: they exist
-    bool failed = false;      // the run must stop: `error` says why
-    std::string error{};
+    // The files of one body: the first card that has it, and which of its
+    // files were written (EXTRACTED_MAIN, EXTRACTED_PREVIEW).
+    struct body_files {
+        int number = 0;
+        unsigned written = 0;
+    };
+
+    std::string dir;                   // where the files go
+    bool overwrite = false;            // replace existing regular files
+    bool several = false;              // the run names several card files
+    std::FILE* err = stderr;           // where files left as they are or not written get named
+    std::string prefix{};              // what the names of this card file's files begin with
+    int files_written = 0;             // in all
+    int files_skipped = 0;             // in all: they exist
+    int files_failed = 0;              // in all: they could not be created or written
+    std::set<std::string> prefixes{};  // taken by the files of the run so far
+    std::unordered_map<std::int32_t, body_files> bodies{};  // this card file's, by offset
 };

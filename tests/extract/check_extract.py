@@ -2,8 +2,13 @@
 """Checks crdview --extract=DIR: the files it writes are read back with
 Python's struct (BMP headers and pixel rows, the stored bytes of objects,
 found in the card file itself), never with crdview's own code; an existing
-file stops crdview and stays as it was; a directory that cannot be used is a
-usage error; the listing is the same as without --extract.
+file is skipped and stays as it was; a directory that cannot be used is a
+usage error; the listing is the same as without --extract. Hostile card
+files, stated in bytes with tests/cardfile_builder.py: a class name too long
+for a file name, names no file system takes, bodies shared by many entries,
+card files of one name from several folders and standard input, and files
+that cannot be created or written whole: every other file and the listing
+go on, and the status says what was lost.
 
 Usage: check_extract.py CRDVIEW SOURCE_DIR SCRATCH_DIR
 """
@@ -12,10 +17,15 @@ import csv
 import io
 import json
 import os
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import cardfile_builder as crd  # noqa: E402
 
 failures = []
 
@@ -54,6 +64,122 @@ def graphic_bits(card_file, number):
     body = struct.unpack_from("<I", card_file, entry + 6)[0]
     length, width, height = struct.unpack_from("<HHH", card_file, body)
     return width, height, card_file[body + 10:body + 10 + length]
+
+
+def embedded(class_name, native, text=b""):
+    """An "RRG" body holding an embedded object with `native` as its data."""
+    rest = crd.embedded_data(native) + crd.presentation()
+    return crd.object_body(7, crd.ole_object(crd.EMBEDDED, class_name, rest), text, 0)
+
+
+def shared(head, body, count):
+    """A card file whose `count` entries all point at one body."""
+    at = len(head) + count * crd.INDEX_ENTRY_SIZE
+    entries = [crd.Entry(b"first", body)] + [crd.Entry(b"again", offset=at)] * (count - 1)
+    return crd.lay_out(head, entries)[0]
+
+
+def rrg(*entries):
+    return crd.lay_out(crd.header(crd.RRG, len(entries)), list(entries))[0]
+
+
+PICTURE = crd.Picture(16, 2, 0, 0, b"\x00\xff\xff\x00")
+MGC_PICTURE = crd.lay_out(crd.header(crd.MGC, 1), [crd.Entry(b"x", crd.mgc_body(b"t", PICTURE))])[0]
+BIG = bytes(range(256)) * 300  # 76,800 bytes of object data
+LONG_CLASS = rrg(crd.Entry(b"long", embedded(b"A" * 250, b"one")),
+                 crd.Entry(b"text", crd.rrg_text_body(b"hello")),
+                 crd.Entry(b"pkg", embedded(b"Package", b"two")))
+
+# Each case: its card files (name: bytes, "-" for standard input), the
+# arguments after --extract=DIR (the card files, run in the scratch folder),
+# the files it must write (name: bytes, or None for any), its status, what
+# standard error must hold, the "files" each card's JSON names (by number,
+# when given), and what the run must get: a directory path this long, a
+# limit on the size of a file it writes.
+HOSTILE = [
+    dict(name="class_name_250_letters", cards={"long.crd": LONG_CLASS}, args=["long.crd"],
+         files={"card-1." + "A" * 32 + ".bin": b"one", "card-3.Package.bin": b"two"}, status=0),
+    dict(name="class_name_unsafe", cards={"odd.crd": rrg(crd.Entry(b"odd", embedded(
+        b"../a\\b:c*d?e\x1b]2;x\x07 f.g", b"odd")))}, args=["odd.crd"],
+         files={"card-1.abcde2xfg.bin": b"odd"}, status=0),
+    dict(name="object_shared_by_4_entries", cards={"shared.crd": shared(
+        crd.header(crd.RRG, 4), embedded(b"Package", BIG), 4)}, args=["shared.crd"],
+         files={"card-1.Package.bin": BIG}, status=0,
+         named={n: ["card-1.Package.bin"] for n in range(1, 5)}),
+    dict(name="picture_shared_by_3_entries", cards={"mgc.crd": shared(
+        crd.header(crd.MGC, 3), crd.mgc_body(b"t", PICTURE), 3)}, args=["mgc.crd"],
+         files={"card-1.bmp": None}, status=0, named={n: ["card-1.bmp"] for n in range(1, 4)}),
+    dict(name="one_name_from_folders_and_stdin",
+         cards={"a/x.crd": MGC_PICTURE, "b/x.crd": MGC_PICTURE, "x-2.crd": MGC_PICTURE,
+                "stdin.crd": MGC_PICTURE, "-": MGC_PICTURE},
+         args=["a/x.crd", "b/x.crd", "x-2.crd", "-", "stdin.crd"],
+         files={"x-card-1.bmp": None, "x-2-card-1.bmp": None, "x-2-2-card-1.bmp": None,
+                "stdin-card-1.bmp": None, "stdin-2-card-1.bmp": None}, status=0),
+    # Room for "card-3.Package.bin" but not for the 32-letter class's name.
+    dict(name="name_too_long_for_the_path", cards={"long.crd": LONG_CLASS}, args=["long.crd"],
+         files={"card-3.Package.bin": b"two"}, status=1, dir_length=4060,
+         err=[b"card-1.AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.bin: File name too long",
+              b"wrote 1 file to", b"(1 could not be written)"]),
+    # Card 1's data is over the limit: its file is removed again.
+    dict(name="file_not_written_whole", cards={"big.crd": rrg(
+        crd.Entry(b"big", embedded(b"Package", BIG)), crd.Entry(b"small", embedded(b"Pkg", b"s")))},
+         args=["big.crd"], files={"card-2.Pkg.bin": b"s"}, status=1, file_limit=50000,
+         err=[b"card-1.Package.bin: File too large", b"(1 could not be written)"]),
+]
+
+
+def limited(size):
+    """What runs in the child before crdview: files of at most `size` bytes,
+    and a write beyond fails instead of ending the program."""
+    def apply():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+    return apply
+
+
+def deep_directory(base, length):
+    """A directory path exactly `length` bytes long under `base`."""
+    path = base
+    while len(path) < length:
+        path = os.path.join(path, "d" * min(200, length - len(path) - 1))
+    return path
+
+
+def check_hostile(crdview, scratch):
+    crdview = os.path.abspath(crdview)
+    for case in HOSTILE:
+        name = case["name"]
+        folder = os.path.abspath(os.path.join(scratch, "hostile", name))
+        for card_name, data in case["cards"].items():
+            if card_name != "-":
+                os.makedirs(os.path.dirname(os.path.join(folder, card_name)), exist_ok=True)
+                with open(os.path.join(folder, card_name), "wb") as f:
+                    f.write(data)
+        out_dir = os.path.join(folder, "out")
+        if "dir_length" in case:
+            out_dir = deep_directory(out_dir, case["dir_length"])
+        args = ["--format=json", "--extract=" + out_dir] + case["args"]
+        plain = subprocess.run([crdview, "--format=json"] + case["args"], cwd=folder,
+                               input=case["cards"].get("-", b""), capture_output=True)
+        done = subprocess.run([crdview] + args, cwd=folder, input=case["cards"].get("-", b""),
+                              capture_output=True, preexec_fn=limited(case["file_limit"])
+                              if "file_limit" in case else None)
+        written = {f: open(os.path.join(out_dir, f), "rb").read() for f in os.listdir(out_dir)}
+        check(done.returncode == case["status"], "%s: status %d" % (name, done.returncode))
+        check(sorted(written) == sorted(case["files"]), "%s: wrote %s" % (name, sorted(written)))
+        for file_name, data in case["files"].items():
+            check(data is None or written.get(file_name) == data, "%s: %s" % (name, file_name))
+        for part in case.get("err", []):
+            check(part in done.stderr, "%s: %r not in stderr ...%r" % (name, part, done.stderr[-200:]))
+        # The listing is whole: every card of the file, as without --extract.
+        documents, alone = json.loads(done.stdout), json.loads(plain.stdout)
+        if isinstance(documents, dict):
+            documents, alone = [documents], [alone]
+        check([[c["number"] for c in d["cards"]] for d in documents] ==
+              [[c["number"] for c in d["cards"]] for d in alone], "%s: listing cut" % name)
+        if "named" in case:
+            files = {c["number"]: c.get("files") for c in documents[0]["cards"]}
+            check(files == case["named"], "%s: files named %s" % (name, files))
 
 
 def main():
@@ -143,6 +269,7 @@ def main():
                 name.startswith("object_" + kind) for kind in
                 ("embedded", "linked", "static", "cut_in_text")):
             check(written == [], "%s: a damaged object wrote %s" % (name, written))
+    check_hostile(crdview, scratch)
     print("%d problems" % len(failures))
     sys.exit(1 if failures else 0)
 

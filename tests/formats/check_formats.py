@@ -7,7 +7,9 @@ Windows-1251: the JSON document must parse (strict UTF-8, no raw control
 characters), and the listing of the same file in the same code page must show
 its variant, count, and each card's number, title and text, in order; the CSV must parse into the
 header row and one record per card of the JSON document, each record ending
-with CR LF. The damage report on standard error must be the same in the
+with CR LF, a field that a spreadsheet would evaluate (its first character
+'=', '+', '-', '@', TAB or CR) behind an apostrophe, and with --csv-as-stored
+every field exactly as the JSON document holds it. The damage report on standard error must be the same in the
 three formats and hold exactly the problems the JSON document lists (the
 file's and each card's, "card N: " before a card's), at most 20 lines and
 then one that says how many more there are. A file that is not a card file
@@ -20,9 +22,12 @@ Usage: check_formats.py CRDVIEW CARD_FILE...
 import csv
 import io
 import json
+import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 
 
 def run(args):
@@ -81,6 +86,11 @@ def report_problems(path, document, report):
     return None
 
 
+def kept_text(field):
+    """A CSV field as a spreadsheet must see it: never a formula (OWASP)."""
+    return "'" + field if field[:1] in ("=", "+", "-", "@", "\t", "\r") else field
+
+
 def check(crdview, path, encoding):
     problems = []
     status, listing, report = run([crdview, "-e", encoding, path])
@@ -112,17 +122,40 @@ def check(crdview, path, encoding):
     records = cs.split(b"\r\n")
     if records[-1] != b"":
         problems.append("csv does not end with CR LF")
-    rows = list(csv.reader(io.StringIO(cs.decode("utf-8"), newline="")))
-    expected = [["number", "title", "text"]] + [
-        [str(card["number"]), card["title"], card["text"] or ""] for card in document["cards"]]
-    if rows != expected:
-        problems.append("csv records differ from the json cards")
+    as_stored = run([crdview, "--format=csv", "--csv-as-stored", "-e", encoding, path])[1]
+    stored = [[str(card["number"]), card["title"], card["text"] or ""]
+              for card in document["cards"]]
+    for name, table, cards in (
+            ("csv", cs, [[number, kept_text(title), kept_text(text)]
+                         for number, title, text in stored]),
+            ("csv --csv-as-stored", as_stored, stored)):
+        rows = list(csv.reader(io.StringIO(table.decode("utf-8"), newline="")))
+        if rows != [["number", "title", "text"]] + cards:
+            problems.append("%s records differ from the json cards" % name)
     return problems
+
+
+def check_file_column(crdview, path):
+    """The "file" column of several files is guarded as the cards' fields
+    are: card files named "=1+2.crd" and "-x.crd" (after "--")."""
+    with tempfile.TemporaryDirectory() as scratch:
+        names = ["=1+2.crd", "-x.crd"]
+        for name in names:
+            shutil.copy(path, os.path.join(scratch, name))
+        table = subprocess.run([os.path.abspath(crdview), "--format=csv", "--"] + names,
+                               capture_output=True, cwd=scratch).stdout
+    rows = list(csv.reader(io.StringIO(table.decode("utf-8"), newline="")))
+    files = sorted(set(row[0] for row in rows[1:]))
+    return [] if files == ["'-x.crd", "'=1+2.crd"] else ["csv file column: %r" % files]
 
 
 def main():
     crdview, paths = sys.argv[1], sys.argv[2:]
     failed = 0
+    sample = next((p for p in paths if p.endswith("contacts.crd")), paths[0])
+    for problem in check_file_column(crdview, sample):
+        print("FAIL:", problem)
+        failed += 1
     for path in paths:
         for encoding in ("Windows-1252", "Windows-1251"):
             for problem in check(crdview, path, encoding):

@@ -711,6 +711,28 @@ def html_vcard_cases():
                                 "html_mgc_cards.crd"])
 
 
+def spreadsheet_cases():
+    """CSV fields that a spreadsheet would evaluate: each first character that
+    makes a formula, in a title and in a text, gets an apostrophe in front;
+    one inside a quoted field, inside the quotes; the same character later
+    in a field, none. --csv-as-stored keeps every field as stored, and JSON
+    keeps them exact."""
+    starts = [b"=", b"+", b"-", b"@", b"\t", b"\r"]
+    cards = [Card(first + b"1+2 title", rrg_text(first + b"SUM(A1:A2) text")) for first in starts]
+    cards += [
+        Card(b'=HYPERLINK("http://example.com/","x")', rrg_text(b"-5, then \"quoted\"")),
+        Card(b"a=b later", rrg_text(b" =1 after a space, x@y.z, 1-2")),
+        Card(b"", rrg_text(b"")),
+    ]
+    data, _ = card_file(b"RRG", cards)
+    case("csv_formulas", ["--format=csv", "-e", "Windows-1252", "csv_formulas.crd"],
+         card_data=data)
+    case("csv_formulas_as_stored", ["--format=csv", "--csv-as-stored", "-e", "Windows-1252",
+                                    "csv_formulas.crd"])
+    case("csv_formulas_json", ["--format=json", "-e", "Windows-1252", "csv_formulas.crd"])
+    case("csv_as_stored_without_csv", ["--csv-as-stored", "csv_formulas.crd"])
+
+
 def main():
     os.makedirs(CASES, exist_ok=True)
     command_line_cases()
@@ -726,6 +748,7 @@ def main():
     damage_cases()
     several_files_cases()
     html_vcard_cases()
+    spreadsheet_cases()
     print("%d cases' inputs written to %s" % (len(written), CASES))
 
 

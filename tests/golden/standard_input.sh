@@ -36,6 +36,15 @@ for format in listing json csv; do
     same "$format, a file as -" -
 done
 
+# Input that does not begin as a card file ends at once, after its first
+# bytes, with the usual reason: an endless one too.
+yes | timeout 20 "$crdview" - >"$dir/got" 2>"$dir/err"
+status=$?
+if [ $status -ne 1 ] || ! grep -q 'not a card file (it begins with "y\\x0Ay")' "$dir/err"; then
+    echo "FAIL: endless input that is not a card file: status $status, $(cat "$dir/err")"
+    failed=1
+fi
+
 expect
 mkfifo "$dir/fifo"
 cat "$card_file" >"$dir/fifo" &
