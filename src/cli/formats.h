@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "writers/csv.h"
 #include "writers/html.h"
@@ -19,6 +20,9 @@ struct writer_settings {
     bool several = false;           // the run names several files
     bool terminal = false;          // `out` is a terminal and --raw is not given
     const char* extract = nullptr;  // --extract DIR, or nullptr
+    // Every file the run names, in order, when there are several (for a
+    // writer that lists them first); may be empty.
+    const std::vector<const char*>* files = nullptr;
 };
 
 // Room for the one writer a run makes, on the stack: making it needs no

@@ -1,5 +1,6 @@
 #include "card_picture.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "cardfile/format.h"
@@ -50,7 +51,7 @@ const char* what_is_not_shown(const object_info& object) {
     case PICTURE_METAFILE:
         return "a Windows metafile";
     case PICTURE_BITMAP:
-        return "a device-dependent bitmap";
+        return "a device-dependent bitmap of unknown colours";
     case PICTURE_DIB:
         return "a bitmap that does not decode";
     case PICTURE_CLIPBOARD:
@@ -72,6 +73,23 @@ bool read_span(card_stream& data, file_span span, std::string& bytes) {
         bytes.append(reinterpret_cast<const char*>(block), size);
     }
     return true;
+}
+
+std::optional<device_bitmap> read_device_bitmap(card_stream& data, file_span span,
+                                                std::string& bytes) {
+    file_span head = span;
+    head.size = std::min<std::uint32_t>(head.size, DEVICE_BITMAP_HEAD_SIZE);
+    std::size_t size = 0;
+    const unsigned char* block = read_data_block(data, head, size);
+    if (!block) {
+        return std::nullopt;
+    }
+    const auto bitmap =
+        read_device_bitmap(std::string_view(reinterpret_cast<const char*>(block), size), span.size);
+    if (!bitmap || !read_span(data, span, bytes) || bytes.size() != span.size) {
+        return std::nullopt;
+    }
+    return bitmap;
 }
 
 card_picture picture_of_card(const card_record& card, card_stream& data, std::string& scratch) {
@@ -113,6 +131,12 @@ card_picture picture_of_card(const card_record& card, card_stream& data, std::st
     if (dib && read_span(data, object.picture.data, scratch) &&
         take_image(picture, decode_dib(scratch))) {
         return picture;
+    }
+    if (object.has_picture && object.picture.kind == PICTURE_BITMAP) {
+        if (const auto bitmap = read_device_bitmap(data, object.picture.data, scratch);
+            bitmap && take_image(picture, decode_device_bitmap(*bitmap, scratch))) {
+            return picture;
+        }
     }
     if (object.has_native && object.native_is_bmp && read_span(data, object.native, scratch) &&
         take_image(picture, decode_bmp_file(scratch))) {

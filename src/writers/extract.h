@@ -4,8 +4,8 @@
 // Files are named from the card's number and the object's class alone
 // (card-N.bmp, card-N.wmf, card-N.preview.bmp, card-N.CLASS.bin; with several
 // card files, each name begins with the card file's name: contacts-card-N.bmp)
-// and hold the file's bytes as they are stored, or for an "MGC" picture a
-// 1-bit BMP file made from it. A file that exists already is left as it is
+// and hold the file's bytes as they are stored, or for an "MGC" picture or a
+// device-dependent bitmap a BMP file made from it. A file that exists already is left as it is
 // and named on standard error; with `overwrite`, an existing regular file is
 // replaced (never through a symbolic link, never anything else).
 #pragma once
@@ -35,4 +35,5 @@ struct extract_writer final : card_writer {
     int files_skipped = 0;    // in all: they exist
     bool failed = false;      // the run must stop: `error` says why
     std::string error{};
+    std::string picture_bytes{};  // a device-dependent bitmap, while it is made a BMP file
 };

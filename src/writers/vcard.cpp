@@ -71,7 +71,16 @@ struct folded_line {
     }
     void plain(std::string_view bytes) { plain(bytes.data(), bytes.data() + bytes.size()); }
 
-    // Two bytes kept together: an escape, a character in caret notation.
+    // Bytes kept together on one line: an escape, a character in caret
+    // notation.
+    void kept(std::string_view bytes) {
+        if (column + bytes.size() > FOLD_AT) {
+            fold();
+        }
+        std::memcpy(at, bytes.data(), bytes.size());
+        at += bytes.size();
+        column += bytes.size();
+    }
     void pair(char first, char second) {
         if (column + 2 > FOLD_AT) {
             fold();
@@ -109,7 +118,8 @@ struct folded_line {
 
     // `text` (UTF-8) as a text value: '\', ',' and ';' escaped with '\', a
     // line end (CR LF or LF) as "\n", TAB as it is, and every other control
-    // character in caret notation ("^M" for a lone CR). `special` marks its
+    // character in caret notation ("^M" for a lone CR) and then escaped:
+    // 0x1C, "^\" in caret notation, as "^\\". `special` marks its
     // vcard_special bytes.
     void text(std::string_view value, const marked_bytes& special) {
         const char* const begin = value.data();
@@ -131,8 +141,10 @@ struct folded_line {
                 pair('\\', 'n');
             } else if (c == '\t') {
                 plain("\t");
+            } else if (const char letter = caret_letter(c); letter == '\\') {
+                kept("^\\\\");  // 0x1C, "^\" in caret notation, its backslash escaped
             } else {
-                pair('^', caret_letter(c));
+                pair('^', letter);
             }
         }
     }
@@ -216,7 +228,7 @@ void put_note(vcard_writer& writer, std::string_view note) {
             put_found("URL:", address);
         }
     }
-    folded_line line{block, 5 + 2 * note.size()};
+    folded_line line{block, 5 + 3 * note.size()};
     line.plain("NOTE:");
     line.text(note, {special_marks.data(), note.size()});
     line.finish();
@@ -240,13 +252,13 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
         fallback = "Card " + std::to_string(card.number);
         name = fallback;
     }
-    // Escapes double a text at most.
-    folded_line fn{block, 3 + 2 * name.size()};
+    // Escapes make a byte 3 at most.
+    folded_line fn{block, 3 + 3 * name.size()};
     fn.plain("FN:");
     mark_bytes<vcard_special>(name, special_marks);
     fn.text(name, {special_marks.data(), name.size()});
     fn.finish();
-    folded_line n{block, 2 + 2 * name.size() + 4};
+    folded_line n{block, 2 + 3 * name.size() + 4};
     n.plain("N:");
     put_name(n, name, special_marks);
     n.finish();
