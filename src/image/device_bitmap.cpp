@@ -7,13 +7,10 @@
 
 namespace {
 
-constexpr std::size_t WIDTH_AT = 2;
-constexpr std::size_t HEIGHT_AT = 4;
-constexpr std::size_t ROW_SIZE_AT = 6;
-constexpr std::size_t PLANES_AT = 8;
-constexpr std::size_t BITS_AT = 9;
-constexpr std::uint32_t ROWS_AT = 10;
-constexpr std::uint32_t ROWS_AT_IN_MEMORY = 14;  // behind a 4-byte pointer
+// Where the fields of a Bitmap16 are (see the header), and its rows in
+// either layout.
+enum : std::size_t { WIDTH_AT = 2, HEIGHT_AT = 4, ROW_SIZE_AT = 6, PLANES_AT = 8, BITS_AT = 9 };
+enum : std::uint32_t { ROWS_AT = 10, ROWS_AT_IN_MEMORY = 14 };
 
 }  // namespace
 
