@@ -84,11 +84,28 @@ std::optional<device_bitmap> read_device_bitmap(card_stream& data, file_span spa
     if (!block) {
         return std::nullopt;
     }
-    const auto bitmap =
+    auto bitmap =
         read_device_bitmap(std::string_view(reinterpret_cast<const char*>(block), size), span.size);
-    if (!bitmap || !read_span(data, span, bytes) || bytes.size() != span.size) {
+    if (!bitmap) {
         return std::nullopt;
     }
+    // Of each row, only the bytes its pixels need.
+    const std::uint32_t used = (bitmap->width * bitmap->bits + 7) / 8;
+    bytes.clear();
+    bytes.reserve(std::size_t{used} * bitmap->height);
+    for (std::uint32_t y = 0; y < bitmap->height; ++y) {
+        file_span row{span.offset + bitmap->rows_at + std::int64_t{bitmap->row_size} * y, used};
+        while (row.size > 0) {
+            block = read_data_block(data, row, size);
+            if (!block || size == 0) {
+                return std::nullopt;
+            }
+            bytes.append(reinterpret_cast<const char*>(block), size);
+        }
+    }
+    bitmap->rows_at = 0;
+    bitmap->row_size = used;
+    bitmap->rows_size = used * bitmap->height;
     return bitmap;
 }
 

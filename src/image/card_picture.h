@@ -43,9 +43,11 @@ struct card_picture {
 // what it held), block by block; false when the file does not hold them all.
 [[nodiscard]] bool read_span(card_stream& data, file_span span, std::string& bytes);
 
-// The device-dependent bitmap ("BITMAP" picture) at `span`, its header read
-// and checked before its bytes are copied into `bytes`; nothing when its
-// colours cannot be known or the file does not hold it whole.
+// The device-dependent bitmap ("BITMAP" picture) at `span`: its header read
+// and checked first, then of each row the bytes its pixels need, copied into
+// `bytes` one after the other (the bitmap returned says so: rows at 0, each
+// as long as needed). Nothing when its colours cannot be known or the file
+// does not hold it whole.
 [[nodiscard]] std::optional<device_bitmap> read_device_bitmap(card_stream& data, file_span span,
                                                               std::string& bytes);
 
