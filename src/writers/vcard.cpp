@@ -71,16 +71,7 @@ struct folded_line {
     }
     void plain(std::string_view bytes) { plain(bytes.data(), bytes.data() + bytes.size()); }
 
-    // Bytes kept together on one line: an escape, a character in caret
-    // notation.
-    void kept(std::string_view bytes) {
-        if (column + bytes.size() > FOLD_AT) {
-            fold();
-        }
-        std::memcpy(at, bytes.data(), bytes.size());
-        at += bytes.size();
-        column += bytes.size();
-    }
+    // Two bytes kept together: an escape, a character in caret notation.
     void pair(char first, char second) {
         if (column + 2 > FOLD_AT) {
             fold();
@@ -89,6 +80,22 @@ struct folded_line {
         at[1] = second;
         at += 2;
         column += 2;
+    }
+
+    // A control character in caret notation, kept together and escaped:
+    // 0x1C, "^\" in caret notation, is "^\\". Each byte of a text has room
+    // for 3, so the third is written whether it counts or not.
+    void caret(unsigned char c) {
+        const char letter = caret_letter(c);
+        const std::size_t size = letter == '\\' ? 3 : 2;
+        if (column + size > FOLD_AT) {
+            fold();
+        }
+        at[0] = '^';
+        at[1] = letter;
+        at[2] = letter;
+        at += size;
+        column += size;
     }
 
     // Plain bytes [p, stop) (whole UTF-8 sequences), folded where they run
@@ -141,10 +148,8 @@ struct folded_line {
                 pair('\\', 'n');
             } else if (c == '\t') {
                 plain("\t");
-            } else if (const char letter = caret_letter(c); letter == '\\') {
-                kept("^\\\\");  // 0x1C, "^\" in caret notation, its backslash escaped
             } else {
-                pair('^', letter);
+                caret(c);
             }
         }
     }
