@@ -36,6 +36,12 @@ for format in listing json csv; do
     same "$format, a file as -" -
 done
 
+# The page reads its cards twice with --find (the titles come first): a
+# pipe is read as the file is.
+expect --format=html -e Windows-1251 --find=495
+cat "$card_file" | "$crdview" --format=html -e Windows-1251 --find=495 - >"$dir/got"
+same "html with --find, a pipe as -" -
+
 expect
 mkfifo "$dir/fifo"
 cat "$card_file" >"$dir/fifo" &
