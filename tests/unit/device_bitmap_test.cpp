@@ -1,6 +1,7 @@
 // Device-dependent bitmaps ("BITMAP" pictures) read from headers built by
-// hand: which ones have colours that can be known, and where their rows are;
-// and the names read from titles written family first.
+// hand: which ones have colours that can be known, and where their rows are.
+// Their pixels are read back by Chromium (tests/html) and from the BMP files
+// written out (tests/extract).
 #include "image/device_bitmap.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "contacts/names.h"
-
 namespace {
-
-using namespace std::string_literals;
 
 std::string le16(std::uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
@@ -54,58 +51,6 @@ TEST(DeviceBitmap, WhichHeadersGiveAPicture) {
     for (const row& r : rows) {
         const auto bitmap = read_device_bitmap(r.head, r.size);
         EXPECT_EQ(bitmap ? bitmap->rows_at : 0, r.rows_at) << r.what;
-    }
-}
-
-TEST(DeviceBitmap, DecodesEachDepth) {
-    // 12 x 2, 1 bit, rows of W = 4 bytes: the bits past the width are cleared.
-    const std::string mono = bitmap16(12, 2, 4, 1, 1) + "\x7f\xff\xab\xcd\x80\x0f\x00\x00"s;
-    const auto one = read_device_bitmap(mono, mono.size());
-    ASSERT_TRUE(one);
-    const decoded_image grey = decode_device_bitmap(*one, mono);
-    EXPECT_TRUE(image_is_consistent(grey));
-    EXPECT_EQ(grey.format, pixel_format::grey);
-    EXPECT_EQ(grey.pixels, (std::vector<std::uint8_t>{0x7F, 0xF0, 0x80, 0x00}));
-    // 2 x 1, 24 bits, in memory: blue, green, red become red, green, blue.
-    const std::string colour = bitmap16(2, 1, 6, 1, 24) + "ptr!\x01\x02\x03\x04\x05\x06";
-    const auto three = read_device_bitmap(colour, colour.size());
-    ASSERT_TRUE(three);
-    const decoded_image rgb = decode_device_bitmap(*three, colour);
-    EXPECT_TRUE(image_is_consistent(rgb));
-    EXPECT_EQ(rgb.pixels, (std::vector<std::uint8_t>{3, 2, 1, 6, 5, 4}));
-}
-
-TEST(Names, FamilyFirstWithAPatronymic) {
-    struct row {
-        const char* title;
-        bool split;
-        const char* family;
-        const char* given;
-        const char* additional;
-    };
-    const row rows[] = {
-        {"Аксёнова Мария Петровна", true, "Аксёнова", "Мария", "Петровна"},
-        {"Воробьёв Пётр Ильич", true, "Воробьёв", "Пётр", "Ильич"},
-        {" Жукова\tНаталья  Викторовна ", true, "Жукова", "Наталья", "Викторовна"},
-        {"ГРИГОРЬЕВА ОЛЬГА НИКИТИЧНА", true, "ГРИГОРЬЕВА", "ОЛЬГА", "НИКИТИЧНА"},
-        {"Шевченко Тарас Григорович", true, "Шевченко", "Тарас", "Григорович"},
-        {"Коваль Олена Іванівна", true, "Коваль", "Олена", "Іванівна"},
-        {"Купала Янка Дамінікавіч", true, "Купала", "Янка", "Дамінікавіч"},
-        {"Пётр Ильич", true, "", "Пётр", "Ильич"},
-        {"Doe, Jane Mary", true, "Doe", "Jane", "Mary"},
-        {"Ильич", false, "", "", ""},
-        {"Иванов Иван Иванович младший", false, "", "", ""},
-        {"Соколова Елена — репетитор", false, "", "", ""},
-        {"Отдел 12 Иванович", false, "", "", ""},
-        {"Кто ич", false, "", "", ""},
-        {"Smith John Rich", false, "", "", ""},
-    };
-    for (const row& r : rows) {
-        const name_parts name = name_of_title(r.title);
-        EXPECT_EQ(name.split, r.split) << r.title;
-        EXPECT_EQ(name.family, r.family) << r.title;
-        EXPECT_EQ(name.given, r.given) << r.title;
-        EXPECT_EQ(name.additional, r.additional) << r.title;
     }
 }
 
