@@ -138,6 +138,17 @@ def ole_picture(format_name, width, height, data):
     return struct.pack("<III", width, height, len(data)) + data
 
 
+def device_bitmap(width, height, bits, rows, row_size=None, planes=1, in_memory=False):
+    """The S bytes of a "BITMAP" picture (a Bitmap16): type 0, width, height,
+    width bytes W, planes, bits a pixel, a 4-byte pointer when `in_memory`,
+    then `rows` (bytes, from the top down); W is len(rows) / height unless
+    given."""
+    if row_size is None:
+        row_size = len(rows) // height
+    pointer = b"\x78\x56\x34\x12" if in_memory else b""
+    return struct.pack("<hhhhBB", 0, width, height, row_size, planes, bits) + pointer + rows
+
+
 def clipboard_picture(number, data, name=None):
     """A picture in a clipboard format: its number, its registered name when
     the number is 0, then the size and the data."""

@@ -121,6 +121,7 @@ index_record read_index_entry(card_stream& in) {
 card_sequence start_cards(card_stream& in) {
     card_sequence cards;
     cards.header = read_card_file_header(in);
+    cards.index_at = in.index_position;
     if (cards.header.result != CARD_FILE_OK) {
         return cards;
     }
@@ -138,7 +139,10 @@ card_sequence start_cards(card_stream& in) {
     return cards;
 }
 
-bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
+namespace {
+
+// The next listed index entry, `number` its card's number.
+bool next_listed_entry(card_stream& in, card_sequence& cards, index_record& entry, int& number) {
     if (cards.header.result != CARD_FILE_OK) {
         return false;
     }
@@ -152,18 +156,43 @@ bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
             break;
         }
         const std::int16_t index = cards.next++;
-        const index_record entry = read_index_entry(in);
+        entry = read_index_entry(in);
         cards.whole_entries += entry.whole ? 1 : 0;
-        if (!entry.listed) {
-            continue;
+        if (entry.listed) {
+            number = index + 1;
+            return true;
         }
-        card.number = index + 1;
-        card.body_offset = entry.body_offset;
-        card.title = entry.title;
-        read_card_body(in, cards.header.variant, entry.body_offset, card.body);
-        return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
+    index_record entry;
+    if (!next_listed_entry(in, cards, entry, card.number)) {
+        return false;
+    }
+    card.body_offset = entry.body_offset;
+    card.title = entry.title;
+    read_card_body(in, cards.header.variant, entry.body_offset, card.body);
+    return true;
+}
+
+bool next_title(card_stream& in, card_sequence& cards, card_record& card) {
+    index_record entry;
+    if (!next_listed_entry(in, cards, entry, card.number)) {
+        return false;
+    }
+    card.body_offset = entry.body_offset;
+    card.title = entry.title;
+    return true;
+}
+
+void restart_cards(card_stream& in, card_sequence& cards) {
+    in.index_position = cards.index_at;
+    cards.next = 0;
+    cards.whole_entries = 0;
 }
 
 void finish_cards(card_stream& in, card_sequence& cards) {

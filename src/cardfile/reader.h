@@ -53,8 +53,9 @@ void read_card_body(card_stream& in, int variant, std::int32_t body_offset, card
 // found; the cards' own problems are in their bodies).
 struct card_sequence {
     card_file_header header{};
-    std::int16_t next = 0;  // the next index position
-    int whole_entries = 0;  // entries read so far that the file holds whole
+    std::int64_t index_at = 0;  // where the first index entry is
+    std::int16_t next = 0;      // the next index position
+    int whole_entries = 0;      // entries read so far that the file holds whole
     std::vector<std::string> file_problems{};
 };
 
@@ -64,6 +65,14 @@ struct card_sequence {
 // Yields the next listed card; false when there is none left or a read has
 // failed (read_failed).
 [[nodiscard]] bool next_card(card_stream& in, card_sequence& cards, card_record& card);
+
+// Yields the next listed card's number and title only, its body unread
+// (`card.body` is left as it was); false as next_card.
+[[nodiscard]] bool next_title(card_stream& in, card_sequence& cards, card_record& card);
+
+// Goes back to the first card, to read the cards again (by next_card or
+// next_title) from the index, which the file holds before the bodies.
+void restart_cards(card_stream& in, card_sequence& cards);
 
 // Ends the sequence, whether every card was read or not: notes what is wrong
 // with the index when it was read to its end (cards.file_problems), and

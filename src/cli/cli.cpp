@@ -1,7 +1,9 @@
 #include "cli.h"
 
 #include <cstring>
+#include <new>
 #include <optional>
+#include <vector>
 
 #include "decode/decode.h"
 #include "options.h"
@@ -214,8 +216,17 @@ int tell_extraction(const extract_writer& extract, int status, std::FILE* err) {
 int run_files(const command_line& line, card_filter* filter, std::FILE* out, std::FILE* err) {
     const bool terminal = is_terminal(out);
     writer_room room;
-    const writer_settings settings{out, line.file_count > 1, terminal && !line.raw, line.extract,
-                                   line.csv_as_stored};
+    writer_settings settings{out, line.file_count > 1, terminal && !line.raw, line.extract,
+                             line.csv_as_stored};
+    std::vector<const char*> paths;
+    try {
+        if (settings.several) {
+            for_each_file(line, [&paths](const char* path) { paths.push_back(path); });
+            settings.files = &paths;
+        }
+    } catch (const std::bad_alloc&) {
+        settings.files = nullptr;  // memory refused: the run goes on without the list
+    }
     std::optional<extract_writer> extract;
     card_writers writers;
     if (line.extract) {

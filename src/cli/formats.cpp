@@ -1,5 +1,9 @@
 #include "formats.h"
 
+#include <new>
+
+#include "text/utf8_text.h"
+
 namespace {
 
 template <typename Writer, typename... Arguments>
@@ -24,7 +28,15 @@ card_writer& make_csv(writer_room& room, const writer_settings& s) {
 }
 
 card_writer& make_html(writer_room& room, const writer_settings& s) {
-    return make<html_writer>(room, s.out, s.several, s.extract ? s.extract : "");
+    auto& html = make<html_writer>(room, s.out, s.several, s.extract ? s.extract : "");
+    try {
+        for (const char* path : s.files ? *s.files : std::vector<const char*>()) {
+            html.files.push_back(valid_utf8(path));
+        }
+    } catch (const std::bad_alloc&) {
+        html.files.clear();  // memory refused: the page goes without its list of files
+    }
+    return html;
 }
 
 card_writer& make_vcard(writer_room& room, const writer_settings& s) {

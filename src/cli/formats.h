@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "writers/csv.h"
 #include "writers/html.h"
@@ -20,6 +21,9 @@ struct writer_settings {
     bool terminal = false;          // `out` is a terminal and --raw is not given
     const char* extract = nullptr;  // --extract DIR, or nullptr
     bool csv_as_stored = false;     // --csv-as-stored
+    // Every file the run names, in order, when there are several (for a
+    // writer that lists them first); may be empty.
+    const std::vector<const char*>* files = nullptr;
 };
 
 // Room for the one writer a run makes, on the stack: making it needs no

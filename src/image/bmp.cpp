@@ -1,5 +1,6 @@
 #include "bmp.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "cardfile/fixed.h"
@@ -46,10 +47,11 @@ std::uint32_t dib_rows_offset(const unsigned char* dib, std::size_t size) {
     return offset <= size ? static_cast<std::uint32_t>(offset) : 0;
 }
 
-std::string mgc_picture_bmp(std::uint32_t width, std::uint32_t height, std::uint32_t row_size,
-                            const unsigned char* bits) {
-    const std::uint32_t stride = (width + 31u) / 32u * 4u;
-    const std::uint32_t rows_at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE + 8;
+std::string bitmap_bmp(std::uint32_t width, std::uint32_t height, unsigned bits,
+                       std::uint32_t row_size, const unsigned char* rows) {
+    const std::uint32_t stride = (width * bits + 31u) / 32u * 4u;
+    const std::uint32_t colours = bits == 1 ? 2 : 0;
+    const std::uint32_t rows_at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE + 4 * colours;
     const std::uint32_t rows_size = stride * height;
     std::string bmp(rows_at + rows_size, '\0');
     auto* p = reinterpret_cast<unsigned char*>(bmp.data());
@@ -60,15 +62,19 @@ std::string mgc_picture_bmp(std::uint32_t width, std::uint32_t height, std::uint
     encode_u32(info + 4, width);
     encode_u32(info + 8, height);
     encode_u16(info + 12, 1);  // planes
-    encode_u16(info + 14, 1);  // bits per pixel
+    encode_u16(info + 14, bits);
     encode_u32(info + 20, rows_size);
     encode_u32(info + 24, PIXELS_PER_METRE);
     encode_u32(info + 28, PIXELS_PER_METRE);
-    encode_u32(info + 32, 2);  // colours used
-    unsigned char* white = info + BMP_INFO_HEADER_SIZE + 4;
-    std::memset(white, 0xFF, 3);
+    encode_u32(info + 32, colours);
+    if (colours != 0) {
+        unsigned char* white = info + BMP_INFO_HEADER_SIZE + 4;
+        std::memset(white, 0xFF, 3);
+    }
+    const std::uint32_t copied = std::min(row_size, stride);
     for (std::uint32_t row = 0; row < height; ++row) {
-        std::memcpy(p + rows_at + (height - 1 - row) * stride, bits + row * row_size, row_size);
+        std::memcpy(p + rows_at + (height - 1 - row) * stride, rows + std::size_t{row} * row_size,
+                    copied);
     }
     return bmp;
 }

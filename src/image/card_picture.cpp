@@ -1,5 +1,6 @@
 #include "card_picture.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "cardfile/format.h"
@@ -50,7 +51,7 @@ const char* what_is_not_shown(const object_info& object) {
     case PICTURE_METAFILE:
         return "a Windows metafile";
     case PICTURE_BITMAP:
-        return "a device-dependent bitmap";
+        return "a device-dependent bitmap of unknown colours";
     case PICTURE_DIB:
         return "a bitmap that does not decode";
     case PICTURE_CLIPBOARD:
@@ -72,6 +73,40 @@ bool read_span(card_stream& data, file_span span, std::string& bytes) {
         bytes.append(reinterpret_cast<const char*>(block), size);
     }
     return true;
+}
+
+std::optional<device_bitmap> read_device_bitmap(card_stream& data, file_span span,
+                                                std::string& bytes) {
+    file_span head = span;
+    head.size = std::min<std::uint32_t>(head.size, DEVICE_BITMAP_HEAD_SIZE);
+    std::size_t size = 0;
+    const unsigned char* block = read_data_block(data, head, size);
+    if (!block) {
+        return std::nullopt;
+    }
+    auto bitmap =
+        read_device_bitmap(std::string_view(reinterpret_cast<const char*>(block), size), span.size);
+    if (!bitmap) {
+        return std::nullopt;
+    }
+    // Of each row, only the bytes its pixels need.
+    const std::uint32_t used = (bitmap->width * bitmap->bits + 7) / 8;
+    bytes.clear();
+    bytes.reserve(std::size_t{used} * bitmap->height);
+    for (std::uint32_t y = 0; y < bitmap->height; ++y) {
+        file_span row{span.offset + bitmap->rows_at + std::int64_t{bitmap->row_size} * y, used};
+        while (row.size > 0) {
+            block = read_data_block(data, row, size);
+            if (!block || size == 0) {
+                return std::nullopt;
+            }
+            bytes.append(reinterpret_cast<const char*>(block), size);
+        }
+    }
+    bitmap->rows_at = 0;
+    bitmap->row_size = used;
+    bitmap->rows_size = used * bitmap->height;
+    return bitmap;
 }
 
 card_picture picture_of_card(const card_record& card, card_stream& data, std::string& scratch) {
@@ -113,6 +148,12 @@ card_picture picture_of_card(const card_record& card, card_stream& data, std::st
     if (dib && read_span(data, object.picture.data, scratch) &&
         take_image(picture, decode_dib(scratch))) {
         return picture;
+    }
+    if (object.has_picture && object.picture.kind == PICTURE_BITMAP) {
+        if (const auto bitmap = read_device_bitmap(data, object.picture.data, scratch);
+            bitmap && take_image(picture, decode_device_bitmap(*bitmap, scratch))) {
+            return picture;
+        }
     }
     if (object.has_native && object.native_is_bmp && read_span(data, object.native, scratch) &&
         take_image(picture, decode_bmp_file(scratch))) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cardfile/reader.h"
+#include "device_bitmap.h"
 
 // What a card shows besides its text.
 enum class card_picture_kind {
@@ -42,9 +43,17 @@ struct card_picture {
 // what it held), block by block; false when the file does not hold them all.
 [[nodiscard]] bool read_span(card_stream& data, file_span span, std::string& bytes);
 
+// The device-dependent bitmap ("BITMAP" picture) at `span`: its header read
+// and checked first, then of each row the bytes its pixels need, copied into
+// `bytes` one after the other (the bitmap returned says so: rows at 0, each
+// as long as needed). Nothing when its colours cannot be known or the file
+// does not hold it whole.
+[[nodiscard]] std::optional<device_bitmap> read_device_bitmap(card_stream& data, file_span span,
+                                                              std::string& bytes);
+
 // The picture of `card`: an "MGC" picture from its bits; an object's DIB
-// picture, or the BMP file a Paintbrush object holds; a box for a metafile,
-// a device-dependent bitmap, another clipboard format, an object with no
+// or device-dependent bitmap, or the BMP file a Paintbrush object holds; a
+// box for a metafile, another clipboard format, an object with no
 // picture, or a picture that does not decode. `scratch` holds the stored
 // bytes meanwhile.
 [[nodiscard]] card_picture picture_of_card(const card_record& card, card_stream& data,

@@ -1,7 +1,8 @@
 // What every output of crdview is: a card writer. The walk (walk.h)
 // reads each file and calls its writers in turn: begin with the file's
-// header, one call per listed card, end with the outcome; finish once the
-// last file is done. A writer sees records only: it knows nothing of how or
+// header, the titles of the cards to come when the writer asks for them, one
+// call per listed card, end with the outcome; finish once the last file is
+// done. A writer sees records only: it knows nothing of how or
 // where the file is read.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cardfile/reader.h"
@@ -48,6 +50,12 @@ struct card_context {
 struct card_writer {
     virtual ~card_writer() = default;
     virtual void begin(const file_start& file) = 0;
+    // A writer that lists the titles of a file's cards before the cards says
+    // so: after begin, the walk then calls title() for each card it will hand
+    // on, in order, before the first card() (the title stays valid for the
+    // length of the call).
+    [[nodiscard]] virtual bool lists_titles_first() const { return false; }
+    virtual void title(int /*number*/, std::string_view /*title*/) {}
     // Returns false when the walk must stop (nothing more can be written).
     virtual bool card(const card_record& card, card_context& context) = 0;
     virtual void end(const file_end& outcome) = 0;

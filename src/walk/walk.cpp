@@ -1,5 +1,6 @@
 #include "walk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -92,6 +93,7 @@ walk_result not_walked(const file_start& start, const card_writers& writers,
     outcome.error = start.error;
     end_all(writers, outcome);
     if (options.report_failures) {
+        // Memory may be short: the system's reason is told without any.
         if (start.result == CARD_FILE_BAD_SIGNATURE) {
             std::fprintf(options.err, "crdview: %s: %s\n", start.path,
                          not_a_card_file(start.header.signature).c_str());
@@ -102,14 +104,65 @@ walk_result not_walked(const file_start& start, const card_writers& writers,
     return {start.result, 0, false};
 }
 
+// Which cards of a file the walk hands on, and in which code page --find
+// compares their texts.
+struct card_choice {
+    card_filter* filter = nullptr;
+    int encoding = ENCODING_NONE;
+    // Decided by a first reading (--find, for the titles listed first): card
+    // N is kept when kept[N - 1]. Empty: the filter decides as the cards come.
+    std::vector<bool> kept{};
+
+    bool keeps(card_record& card) {
+        if (!kept.empty()) {
+            return kept[static_cast<std::size_t>(card.number - 1)];
+        }
+        return !filter || keep_card(*filter, card, encoding);
+    }
+};
+
+// For the writers that list the titles first, the titles of the cards that
+// `choice` keeps, read from the index before any card is handed on. With
+// --find, whose test needs the texts, the cards are read whole and what is
+// kept is noted for the second reading. `cards` is put back at the first card.
+void hand_titles(card_stream& in, card_sequence& cards, const card_writers& writers,
+                 card_choice& choice) {
+    bool wanted = false;
+    for (card_writer* writer : writers) {
+        wanted = wanted || writer->lists_titles_first();
+    }
+    if (!wanted) {
+        return;
+    }
+    const bool by_text = choice.filter && choice.filter->by_text;
+    std::vector<bool> kept(by_text ? static_cast<std::size_t>(std::max<int>(cards.header.count, 1))
+                                   : 0);
+    card_record card;
+    while (by_text ? next_card(in, cards, card) : next_title(in, cards, card)) {
+        if (!choice.keeps(card)) {
+            continue;
+        }
+        if (by_text) {
+            kept[static_cast<std::size_t>(card.number - 1)] = true;
+        }
+        for (card_writer* writer : writers) {
+            if (writer->lists_titles_first()) {
+                writer->title(card.number, card.title);
+            }
+        }
+    }
+    choice.kept = std::move(kept);
+    restart_cards(in, cards);
+}
+
 // Reads every card of `cards` and hands it to the writers; false when a
 // writer stopped the walk.
 bool walk_cards(card_stream& in, card_sequence& cards, const card_writers& writers,
-                problem_report& report, card_filter* filter, int encoding) {
+                problem_report& report, card_choice& choice) {
     card_record card;
     card_context context{in};
     while (next_card(in, cards, card)) {
-        if (filter && !keep_card(*filter, card, encoding)) {
+        if (!choice.keeps(card)) {
             continue;
         }
         if (!card.body.problem.empty()) {
@@ -153,7 +206,35 @@ void tell_guess(const char* path, const detection& guess, const walk_options& op
     }
 }
 
+// Guesses the code page of `file` when the run needs it, in a walk of its
+// own before the writers': for texts shown in the page they look like, for a
+// terminal that shows them as stored, and for --find on texts shown as stored
+// (compared in the page they look like, so that every format keeps the same
+// cards). Sets the page `start` and `choice` use; true when the guess (in
+// `guess`) is to be told.
+bool choose_code_page(std::FILE* file, const walk_options& options, file_start& start,
+                      card_choice& choice, detection& guess) {
+    const bool auto_page = options.encoding == ENCODING_AUTO;
+    const bool find_as_stored =
+        options.encoding == ENCODING_NONE && options.filter && options.filter->by_text;
+    if (!auto_page && !options.suggest_encoding && !find_as_stored) {
+        return false;
+    }
+    guess = guess_code_page(file);
+    if (auto_page) {
+        start.encoding = guess.encoding;
+        start.encoding_detected = true;
+    }
+    choice.encoding = start.encoding != ENCODING_NONE ? start.encoding : guess.encoding;
+    return auto_page || options.suggest_encoding;
+}
+
 }  // namespace
+
+std::string why_not_listed(const file_start& start) {
+    return start.result == CARD_FILE_BAD_SIGNATURE ? not_a_card_file(start.header.signature)
+                                                   : error_text(start.error);
+}
 
 walk_result list_card_stream(std::FILE* file, const char* path, const card_writers& writers,
                              const walk_options& options) {
@@ -171,13 +252,9 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
     file_end outcome;
     bool begun = false;
     try {
-        // The code page is guessed in a walk of its own, before the writers'.
-        const bool guessing = options.encoding == ENCODING_AUTO || options.suggest_encoding;
-        const detection guess = guessing ? guess_code_page(file) : detection{};
-        if (options.encoding == ENCODING_AUTO) {
-            start.encoding = guess.encoding;
-            start.encoding_detected = true;
-        }
+        card_choice choice{options.filter, options.encoding};
+        detection guess;
+        const bool told = choose_code_page(file, options, start, choice, guess);
         const card_reader reader = open_card_reader(file);
         card_stream& in = *reader;
         card_sequence cards = start_cards(in);
@@ -187,7 +264,7 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         if (start.result != CARD_FILE_OK) {
             return not_walked(start, writers, options);
         }
-        if (guessing) {
+        if (told) {
             tell_guess(path, guess, options);
         }
         for (const std::string& problem : cards.file_problems) {
@@ -196,7 +273,8 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         const std::size_t header_problems = cards.file_problems.size();
         begin_all(writers, start);
         begun = true;
-        outcome.stopped = !walk_cards(in, cards, writers, report, options.filter, start.encoding);
+        hand_titles(in, cards, writers, choice);
+        outcome.stopped = !walk_cards(in, cards, writers, report, choice);
         finish_cards(in, cards);
         for (std::size_t i = header_problems; i < cards.file_problems.size(); ++i) {
             report.add(cards.file_problems[i]);  // the index's, found at its end

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "card_filter.h"
 #include "card_writer.h"
@@ -30,6 +31,10 @@ struct walk_result {
     int problems = 0;      // what is wrong with the file, in all
     bool stopped = false;  // a writer stopped the walk
 };
+
+// Why the file `start` begins could not be listed, in words: "not a card
+// file (it begins with ...)", or the system's reason it could not be read.
+[[nodiscard]] std::string why_not_listed(const file_start& start);
 
 // At most this many problems are told a file; then how many more there are.
 constexpr int PROBLEMS_TOLD = 20;

@@ -11,6 +11,7 @@
 #include "cardfile/fixed.h"
 #include "cardfile/format.h"
 #include "image/bmp.h"
+#include "image/card_picture.h"
 #include "sys/files.h"
 
 namespace {
@@ -188,8 +189,23 @@ unsigned write_graphic(card_context& context, extract_writer& state, const card_
     return write_file(context, state, name, bmp, {}) ? EXTRACTED_MAIN : 0;
 }
 
+// A device-dependent bitmap whose colours are known, as a BMP file; others
+// are left out. True when written.
+bool write_device_bitmap(card_context& context, extract_writer& state,
+                         const object_picture& picture, const std::string& name) {
+    const auto bitmap = read_device_bitmap(context.data, picture.data, state.picture_bytes);
+    if (!bitmap) {
+        return false;
+    }
+    const std::string bmp = device_bitmap_bmp(*bitmap, state.picture_bytes);
+    state.picture_bytes.clear();
+    state.picture_bytes.shrink_to_fit();
+    return write_file(context, state, name, bmp, {});
+}
+
 // A presentation or static picture: a DIB as a BMP file (the file header
-// put in front of it), a metafile as stored; other formats are left out.
+// put in front of it), a device-dependent bitmap made a BMP file, a metafile
+// as stored; other formats are left out.
 // A preview that is byte for byte the object's own picture (a Paintbrush
 // picture with its DIB presentation) is not written again. True when written.
 bool write_picture(card_context& context, extract_writer& state, const card_record& card,
@@ -197,6 +213,9 @@ bool write_picture(card_context& context, extract_writer& state, const card_reco
     const std::string name = card_name(card.number, file_ending(card, which));
     if (picture.kind == PICTURE_METAFILE) {
         return write_file(context, state, name, {}, picture.data);
+    }
+    if (picture.kind == PICTURE_BITMAP) {
+        return write_device_bitmap(context, state, picture, name);
     }
     if (picture.kind != PICTURE_DIB) {
         return false;

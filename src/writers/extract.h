@@ -6,8 +6,8 @@
 // ASCII letters and digits, at most 32 of them; with several card files, each
 // name begins with the card file's name: contacts-card-N.bmp, and a name that
 // an earlier file of the run took gets a number: contacts-2-card-N.bmp) and
-// hold the file's bytes as they are stored, or for an "MGC" picture a 1-bit
-// BMP file made from it. Cards that share a body share its files: they are
+// hold the file's bytes as they are stored, or for an "MGC" picture or a
+// device-dependent bitmap a BMP file made from it. Cards that share a body share its files: they are
 // written for the first of them, and named for the others. A file that
 // exists already is left as it is and named on standard error; with
 // `overwrite`, an existing regular file is replaced (never through a symbolic
@@ -50,4 +50,5 @@ struct extract_writer final : card_writer {
     int files_failed = 0;              // in all: they could not be created or written
     std::set<std::string> prefixes{};  // taken by the files of the run so far
     std::unordered_map<std::int32_t, body_files> bodies{};  // this card file's, by offset
+    std::string picture_bytes{};  // a device-dependent bitmap, while it is made a BMP file
 };

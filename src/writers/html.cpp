@@ -11,6 +11,7 @@
 #include "text/numbers.h"
 #include "text/scan.h"
 #include "text/utf8_text.h"
+#include "walk/walk.h"
 
 namespace {
 
@@ -28,16 +29,13 @@ using html_always = any_of<html_markup, byte_is<0x7F>, byte_range<0x00, 0x08>,
                            byte_range<0x0B, 0x0C>, byte_range<0x0E, 0x1F>>;
 
 // The page's own look: cards on a desk, each a white card with a title bar.
-// Flex orders show the lists written after what they list at the top.
 constexpr std::string_view PAGE_STYLE =
     ":root{color-scheme:light}"
     "body{margin:0;padding:1.5rem;background:#e8e4da;color:#1c1c1c;"
     "font:15px/1.35 system-ui,\"Segoe UI\",Roboto,\"Noto Sans\",\"DejaVu Sans\",Arial,sans-serif;"
     "display:flex;flex-direction:column;gap:2rem}"
     "a{color:#1a4f9c}"
-    "nav.files{order:-1}"
     "section.file{display:flex;flex-direction:column;gap:1rem}"
-    "section.file>header{order:-2}section.file>nav{order:-1}"
     "h1{font-size:1.4rem;margin:0 0 .2rem;overflow-wrap:anywhere}"
     "h2.list{font-size:1rem;margin:0 0 .3rem}"
     ".facts{margin:0;color:#555}"
@@ -261,41 +259,49 @@ void put_caption(html_writer& page, const card_picture& picture) {
     put_literal(block, "</p>\n");
 }
 
-}  // namespace
-
-void html_writer::begin(const file_start& file) {
-    section_open = file.result == CARD_FILE_OK;
-    if (!section_open) {
+// The page's head, and with several files the list of them all.
+void open_page(html_writer& page, std::string_view path) {
+    output_block& block = page.block;
+    put_bytes(block,
+              "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+              "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+              "img-src data:; style-src 'unsafe-inline'\">\n"
+              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+              "<meta name=\"generator\" content=\"crdview\">\n"
+              "<link rel=\"icon\" href=\"data:,\">\n<title>");
+    put_html_text(block, page.several ? "Card files" : path);
+    put_literal(block, "</title>\n<style>");
+    put_bytes(block, PAGE_STYLE);
+    put_literal(block, "</style>\n</head>\n<body>\n");
+    page.page_open = true;
+    if (!page.several || page.files.empty()) {
         return;
     }
-    const code_page* page = code_page_of(file.encoding);
-    scratch.page = page;
-    as_stored = page == nullptr;
-    const std::string path = valid_utf8(file.path);
-    if (!page_open) {
-        put_bytes(block,
-                  "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
-                  "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-                  "img-src data:; style-src 'unsafe-inline'\">\n"
-                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                  "<meta name=\"generator\" content=\"crdview\">\n"
-                  "<link rel=\"icon\" href=\"data:,\">\n<title>");
-        put_html_text(block, several ? "Card files" : path);
-        put_literal(block, "</title>\n<style>");
-        put_bytes(block, PAGE_STYLE);
-        put_literal(block, "</style>\n</head>\n<body>\n");
-        page_open = true;
+    put_literal(block, "<nav class=\"files\"><h2 class=\"list\">Card files</h2><ol>\n");
+    for (std::size_t i = 0; i < page.files.size(); ++i) {
+        put_literal(block, "<li><a href=\"#file-");
+        put_number(block, static_cast<std::int64_t>(i) + 1);
+        put_literal(block, "\">");
+        put_html_text(block, page.files[i]);
+        put_literal(block, "</a></li>\n");
     }
-    ++sections;
-    files.push_back(path);
-    id_prefix = several ? "file-" + std::to_string(sections) + "-" : std::string();
-    // Room for every title at once: growing would copy what is gathered.
-    titles.clear();
-    titles.reserve(static_cast<std::size_t>(std::max<int>(file.header.count, 0)) * 44);
+    put_literal(block, "</ol></nav>\n");
+}
+
+// The header of a file's section: its name, and what it is or why it could
+// not be listed.
+void put_section_header(html_writer& page, const file_start& file, std::string_view path) {
+    output_block& block = page.block;
     put_literal(block, "<section class=\"file\" id=\"file-");
-    put_number(block, sections);
+    put_number(block, page.sections);
     put_literal(block, "\">\n<header><h1>");
     put_html_text(block, path);
+    if (file.result != CARD_FILE_OK) {
+        put_literal(block, "</h1><p class=\"problem\">");
+        put_html_text(block, why_not_listed(file));
+        put_literal(block, "</p></header>\n</section>\n");
+        return;
+    }
     put_literal(block, "</h1><p class=\"facts\">");
     put_bytes(block, file.header.variant == VARIANT_RRG ? "RRG" : "MGC");
     put_literal(block, " card file, ");
@@ -307,16 +313,54 @@ void html_writer::begin(const file_start& file) {
     if (file.encoding_detected) {
         put_literal(block, " (told by the texts)");
     }
-    put_literal(block, "</p></header>\n<div class=\"cards\">\n");
+    put_literal(block, "</p></header>\n");
+}
+
+// Ends the list of titles, which the cards follow.
+void close_titles(html_writer& page) {
+    if (page.titles_open) {
+        put_literal(page.block, "</ol></nav>\n<div class=\"cards\">\n");
+        page.titles_open = false;
+    }
+}
+
+}  // namespace
+
+void html_writer::begin(const file_start& file) {
+    section_open = file.result == CARD_FILE_OK;
+    // A file that gives no section of its own is named in one when the
+    // list of files links to it.
+    if (!section_open && !several) {
+        return;
+    }
+    const code_page* page = code_page_of(file.encoding);
+    scratch.page = page;
+    as_stored = page == nullptr;
+    const std::string path = valid_utf8(file.path);
+    if (!page_open) {
+        open_page(*this, path);
+    }
+    ++sections;
+    id_prefix = several ? "file-" + std::to_string(sections) + "-" : std::string();
+    put_section_header(*this, file, path);
+    if (section_open) {
+        put_literal(block, "<nav class=\"titles\"><h2 class=\"list\">Cards</h2><ol>\n");
+        titles_open = true;
+    }
+}
+
+void html_writer::title(int number, std::string_view title) {
+    put_literal(block, "<li value=\"");
+    put_number(block, number);
+    put_literal(block, "\"><a href=\"#");
+    put_card_id(*this, number);
+    put_literal(block, "\">");
+    put_stored(*this, title);
+    put_literal(block, "</a></li>\n");
 }
 
 bool html_writer::card(const card_record& card, card_context& context) {
-    const std::size_t title_size = std::min<std::size_t>(card.title.size(), 255);
-    titles += static_cast<char>(card.number >> 8);
-    titles += static_cast<char>(card.number & 0xFF);
-    titles += static_cast<char>(title_size);
-    titles.append(card.title.data(), title_size);
-
+    close_titles(*this);
     const card_picture picture = picture_of_card(card, context.data, picture_bytes);
     put_literal(block, "<article class=\"card\" id=\"");
     put_card_id(*this, card.number);
@@ -373,22 +417,8 @@ bool html_writer::card(const card_record& card, card_context& context) {
 
 void html_writer::end(const file_end& outcome) {
     if (section_open) {
-        put_literal(block, "</div>\n<nav class=\"titles\"><h2 class=\"list\">Cards</h2><ol>\n");
-        for (std::size_t at = 0; at + 3 <= titles.size();) {
-            const int number = (static_cast<unsigned char>(titles[at]) << 8) |
-                               static_cast<unsigned char>(titles[at + 1]);
-            const std::size_t size = static_cast<unsigned char>(titles[at + 2]);
-            const std::string_view title(titles.data() + at + 3, size);
-            at += 3 + size;
-            put_literal(block, "<li value=\"");
-            put_number(block, number);
-            put_literal(block, "\"><a href=\"#");
-            put_card_id(*this, number);
-            put_literal(block, "\">");
-            put_stored(*this, title);
-            put_literal(block, "</a></li>\n");
-        }
-        put_literal(block, "</ol></nav>\n");
+        close_titles(*this);
+        put_literal(block, "</div>\n");
         if (!outcome.file_problems.empty()) {
             put_literal(block, "<ul class=\"problems\">\n");
             for (const std::string& problem : outcome.file_problems) {
@@ -400,27 +430,13 @@ void html_writer::end(const file_end& outcome) {
         }
         put_literal(block, "</section>\n");
         section_open = false;
-        titles.clear();
-        titles.shrink_to_fit();
     }
     flush_output(block);
 }
 
 void html_writer::finish() {
-    if (!page_open) {
-        return;
+    if (page_open) {
+        put_literal(block, "</body>\n</html>\n");
+        flush_output(block);
     }
-    if (several) {
-        put_literal(block, "<nav class=\"files\"><h2 class=\"list\">Card files</h2><ol>\n");
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            put_literal(block, "<li><a href=\"#file-");
-            put_number(block, static_cast<std::int64_t>(i) + 1);
-            put_literal(block, "\">");
-            put_html_text(block, files[i]);
-            put_literal(block, "</a></li>\n");
-        }
-        put_literal(block, "</ol></nav>\n");
-    }
-    put_literal(block, "</body>\n</html>\n");
-    flush_output(block);
 }

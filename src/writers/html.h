@@ -3,20 +3,23 @@
 // are inline, its pictures PNG data: URIs, and its Content-Security-Policy
 // allows nothing else.
 //
-// A card file is a section: its name, variant, card count and code page,
-// the list of its titles (each a link to its card), then the cards, each
-// drawn as a card: its number and title in a title bar, its text with its
-// line breaks, its picture where the file places it on the card (above the
-// text when it does not), or a labelled box for what a browser cannot show.
-// With several files, a list of the files heads the page.
+// Everything stands in reading order. With several files, a list of the
+// files heads the page. A card file is a section: its name, variant, card
+// count and code page (or why it could not be listed), the list of its
+// titles (each a link to its card), then the cards, each drawn as a card:
+// its number and title in a title bar, its text with its line breaks, its
+// picture where the file places it on the card (above the text when it does
+// not), or a labelled box for what a browser cannot show; last, what is
+// wrong with the file as a whole.
 //
-// The lists of titles and of files are only known once their cards and files
-// have been read: they are written after them and shown first by the page's
-// style (a flex order), so that the page streams.
+// The list of files is the run's (`files`); the titles come from the walk
+// before the cards (lists_titles_first), read from the index, which a card
+// file holds before the bodies: the page streams, holding no card.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/marks.h"
@@ -30,6 +33,8 @@ struct html_writer final : card_writer {
     html_writer(std::FILE* out, bool several, std::string extract_dir = {})
         : block{out}, several(several), extract_dir(std::move(extract_dir)) {}
     void begin(const file_start& file) override;
+    [[nodiscard]] bool lists_titles_first() const override { return true; }
+    void title(int number, std::string_view title) override;
     bool card(const card_record& card, card_context& context) override;
     void end(const file_end& outcome) override;
     void finish() override;
@@ -41,15 +46,15 @@ struct html_writer final : card_writer {
     bool as_stored = false;  // texts as stored: shown as UTF-8 where they are
     bool page_open = false;
     bool section_open = false;
+    bool titles_open = false;  // the list of titles is being written
     int sections = 0;
     std::string id_prefix{};  // what this file's card ids begin with
-    // This file's titles, as stored: for each card, its number (2 bytes),
-    // the title's size (1 byte) and its bytes (an index line holds at most 41).
-    std::string titles{};
-    std::vector<std::string> files{};  // the sections' paths, made UTF-8
-    std::string picture_bytes{};       // a picture as stored, while it is decoded
-    std::string text{};                // a text made valid UTF-8 (as_stored)
-    byte_marks marks[3];  // the marks of a text's special bytes, while they are looked at
+    // Every file of the run, made UTF-8, for the list of files that heads a
+    // page of several (a section each, in this order).
+    std::vector<std::string> files{};
+    std::string picture_bytes{};  // a picture as stored, while it is decoded
+    std::string text{};           // a text made valid UTF-8 (as_stored)
+    byte_marks marks[3];          // the marks of a text's special bytes, while they are looked at
 };
 
 // Writes `text`, UTF-8, to `out` with '&', '<', '>', '"' and '\'' as

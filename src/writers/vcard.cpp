@@ -82,6 +82,22 @@ struct folded_line {
         column += 2;
     }
 
+    // A control character in caret notation, kept together and escaped:
+    // 0x1C, "^\" in caret notation, is "^\\". Each byte of a text has room
+    // for 3, so the third is written whether it counts or not.
+    void caret(unsigned char c) {
+        const char letter = caret_letter(c);
+        const std::size_t size = letter == '\\' ? 3 : 2;
+        if (column + size > FOLD_AT) {
+            fold();
+        }
+        at[0] = '^';
+        at[1] = letter;
+        at[2] = letter;
+        at += size;
+        column += size;
+    }
+
     // Plain bytes [p, stop) (whole UTF-8 sequences), folded where they run
     // past the end of the line: before the sequence the fold would cut.
     void run(const char* p, const char* stop) {
@@ -109,7 +125,8 @@ struct folded_line {
 
     // `text` (UTF-8) as a text value: '\', ',' and ';' escaped with '\', a
     // line end (CR LF or LF) as "\n", TAB as it is, and every other control
-    // character in caret notation ("^M" for a lone CR). `special` marks its
+    // character in caret notation ("^M" for a lone CR) and then escaped:
+    // 0x1C, "^\" in caret notation, as "^\\". `special` marks its
     // vcard_special bytes.
     void text(std::string_view value, const marked_bytes& special) {
         const char* const begin = value.data();
@@ -132,7 +149,7 @@ struct folded_line {
             } else if (c == '\t') {
                 plain("\t");
             } else {
-                pair('^', caret_letter(c));
+                caret(c);
             }
         }
     }
@@ -216,7 +233,7 @@ void put_note(vcard_writer& writer, std::string_view note) {
             put_found("URL:", address);
         }
     }
-    folded_line line{block, 5 + 2 * note.size()};
+    folded_line line{block, 5 + 3 * note.size()};
     line.plain("NOTE:");
     line.text(note, {special_marks.data(), note.size()});
     line.finish();
@@ -240,13 +257,13 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
         fallback = "Card " + std::to_string(card.number);
         name = fallback;
     }
-    // Escapes double a text at most.
-    folded_line fn{block, 3 + 2 * name.size()};
+    // Escapes make a byte 3 at most.
+    folded_line fn{block, 3 + 3 * name.size()};
     fn.plain("FN:");
     mark_bytes<vcard_special>(name, special_marks);
     fn.text(name, {special_marks.data(), name.size()});
     fn.finish();
-    folded_line n{block, 2 + 2 * name.size() + 4};
+    folded_line n{block, 2 + 3 * name.size() + 4};
     n.plain("N:");
     put_name(n, name, special_marks);
     n.finish();

@@ -4,9 +4,11 @@
 // files make one stream of vCards.
 //
 // FN is the card's title; N its parts when the title reads "Last, First
-// Middle" (otherwise the whole title is the family name); NOTE the whole
-// text, its control characters in caret notation as a terminal listing shows
-// them; TEL, EMAIL and URL each phone number, e-mail address and web address
+// Middle", or family first with a patronymic last ("Family Given
+// Patronymic", "Given Patronymic"); otherwise the whole title is the family
+// name. NOTE is the whole text, its control characters in caret notation as
+// a terminal listing shows them. Every text value is escaped after that;
+// TEL, EMAIL and URL are each phone number, e-mail address and web address
 // found in the text; PHOTO the card's picture as a PNG file.
 #pragma once
 

@@ -15,6 +15,7 @@ import io
 import json
 import os
 import pty
+import re
 import select
 import shutil
 import subprocess
@@ -249,6 +250,11 @@ def main():
     found = json.loads(run(crdview, ["--format=json", "--find=москва", contacts], scratch)[1])
     check([card["number"] for card in found["cards"]] == [1, 7, 11],
           "--find in the code page the texts look like: %r" % found["cards"])
+    # The listing shows the texts as stored, and finds the same cards.
+    status, out, err = run(crdview, ["--find=москва", contacts], scratch)
+    check(status == 0 and re.findall(rb"\n *Card (\d+)\n", out) == [b"1", b"7", b"11"] and
+          "Москва".encode("cp1251") in out and err == b"",
+          "--find in the listing without -e: %r" % re.findall(rb"Card \d+", out))
     named = json.loads(run(crdview, ["--format=json", "-e", "Windows-1251", contacts], scratch)[1])
     check(named["encoding_detected"] is False, "auto: -e named is not detected")
     check(run(crdview, ["--format=csv", "--encoding=auto", "a.crd"], scratch)[2] ==

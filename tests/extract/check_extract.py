@@ -233,6 +233,47 @@ def main():
     check(table[0] == ["number", "title", "text", "files"] and
           table[3][3] == "card-3.bmp", "office: csv files column")
 
+    # Device-dependent bitmaps: a BMP file of the same depth whose rows, bottom
+    # first, are the stored rows; beside an embedded object's own data.
+    sys.path.insert(0, os.path.join(source, "tests"))
+    import cardfile_builder as crd
+    mono = b"\x7f\xf0" b"\xdf\xf0" b"\xf7\xf0"  # 12 x 3, rows of 2 bytes
+    colour = b"\x00\x00\xff\x00\xff\x00\xff\x00\x00\x00" b"\xff\xff\xff\x80\x80\x80" + bytes(4)
+
+    def bitmap_card(uid, kind, class_name, rest):
+        return crd.object_body(uid, crd.ole_object(kind, class_name, rest), b"x",
+                               crd.OBJECT_TYPE[kind])
+    entries = [
+        crd.Entry(b"Mono", bitmap_card(1, crd.STATIC, b"BITMAP", crd.ole_picture(
+            b"BITMAP", 12, 3, crd.device_bitmap(12, 3, 1, mono)))),
+        crd.Entry(b"Colour", bitmap_card(2, crd.EMBEDDED, b"SoundRec", crd.embedded_data(
+            b"RIFF") + crd.presentation(b"BITMAP", crd.ole_picture(
+                b"BITMAP", 3, 2, crd.device_bitmap(3, 2, 24, colour, in_memory=True))))),
+        crd.Entry(b"Unknown", bitmap_card(3, crd.STATIC, b"BITMAP", crd.ole_picture(
+            b"BITMAP", 4, 1, crd.device_bitmap(4, 1, 4, b"\x12\x34")))),
+    ]
+    bitmaps = os.path.join(scratch, "bitmaps.crd")
+    with open(bitmaps, "wb") as f:
+        f.write(crd.lay_out(crd.header(crd.RRG, len(entries)), entries)[0])
+    bitmap_dir = os.path.join(scratch, "bitmaps")
+    status, _, err = run([crdview, "--extract=" + bitmap_dir, bitmaps])
+    written = sorted(os.listdir(bitmap_dir)) if os.path.isdir(bitmap_dir) else []
+    check(status == 0 and written == ["card-1.bmp", "card-2.SoundRec.bin", "card-2.preview.bmp"],
+          "bitmaps: status %d, files %s" % (status, written))
+    for name, width, height, bits, rows, row in (("card-1.bmp", 12, 3, 1, mono, 2),
+                                                 ("card-2.preview.bmp", 3, 2, 24, colour, 10)):
+        data = open(os.path.join(bitmap_dir, name), "rb").read() if name in written else b""
+        check(bmp_problems(data) is None, "bitmaps %s: %s" % (name, bmp_problems(data)))
+        if bmp_problems(data) is not None:
+            continue
+        check(struct.unpack_from("<iiHH", data, 18) == (width, height, 1, bits),
+              "bitmaps %s: header" % name)
+        rows_at, used = struct.unpack_from("<I", data, 10)[0], (width * bits + 7) // 8
+        stride = (width * bits + 31) // 32 * 4
+        got = [data[rows_at + stride * (height - 1 - y):][:used] for y in range(height)]
+        check(got == [rows[row * y:row * y + used] for y in range(height)],
+              "bitmaps %s: pixel rows differ from the stored ones" % name)
+
     # Run again into the same directory: every existing file is skipped and
     # left as it was, the listing is complete, and the status is 1.
     before = {name: open(os.path.join(out_dir, name), "rb").read() for name in os.listdir(out_dir)}

@@ -733,6 +733,84 @@ def spreadsheet_cases():
     case("csv_as_stored_without_csv", ["--csv-as-stored", "csv_formulas.crd"])
 
 
+def bitmap_cases():
+    """"BITMAP" pictures (device-dependent bitmaps) in HTML and vCard: 1 bit
+    and 24 bits a pixel, the file's layout and the in-memory one, as a static
+    object and as the presentation of an embedded and a linked object; and
+    those whose colours cannot be known, boxes."""
+    # 12 x 3, 1 bit: rows of W = 2 bytes; a diagonal of ink.
+    mono = crd.monochrome_bits(12, 3, lambda x, y: x == y * 2)
+    # 3 x 2, 24 bits: blue, green, red; W = 10 (9 bytes of pixels, padded).
+    colour = (b"\x00\x00\xff" b"\x00\xff\x00" b"\xff\x00\x00" b"\x00" +
+              b"\xff\xff\xff" b"\x80\x80\x80" b"\x00\x00\x00" b"\x00")
+    # 16 x 2, 1 bit, rows wider than the pixels need (W = 4).
+    wide = b"\x0f\xf0\xaa\xaa" b"\xf0\x0f\x55\x55"
+    plan = b"C:\\DOCS\\STAMP.BMP"
+
+    def bitmap(name, data, text):
+        return Card(name, ole_card(len(name), crd.STATIC, b"BITMAP",
+                                   crd.ole_picture(b"BITMAP", 1, 1, data), text))
+    cards = [
+        bitmap(b"Mono", crd.device_bitmap(12, 3, 1, mono), b"1 bit, as filed"),
+        bitmap(b"Colour", crd.device_bitmap(3, 2, 24, colour, in_memory=True),
+               b"24 bits, as in memory"),
+        Card(b"Embedded", ole_card(3, crd.EMBEDDED, b"SoundRec", crd.embedded_data(b"RIFF") +
+                                   crd.presentation(b"BITMAP", crd.ole_picture(
+                                       b"BITMAP", 16, 2, crd.device_bitmap(16, 2, 1, wide))),
+                                   b"A presentation")),
+        Card(b"Linked", ole_card(4, crd.LINKED, b"PBrush", crd.linked_data(plan) +
+                                 crd.presentation(b"BITMAP", crd.ole_picture(
+                                     b"BITMAP", 3, 2, crd.device_bitmap(3, 2, 24, colour))),
+                                 b"Linked, 24 bits")),
+        bitmap(b"Four bits", crd.device_bitmap(4, 1, 4, b"\x12\x34"), b"No colour table"),
+        bitmap(b"Two planes", crd.device_bitmap(8, 1, 1, b"\xf0\x00", planes=2), b"Planes"),
+        bitmap(b"Size off", crd.device_bitmap(8, 1, 1, b"\xf0\x00\x00", row_size=2),
+               b"S agrees with neither"),
+        bitmap(b"Short rows", crd.device_bitmap(24, 1, 1, b"\xf0\x00"), b"W under the width"),
+    ]
+    data, _ = card_file(b"RRG", cards)
+    case("bitmap_pictures_html", ["--format=html", "bitmap_pictures_html.crd"], card_data=data)
+    case("bitmap_pictures_vcard", ["--format=vcard", "bitmap_pictures_html.crd"])
+    case("bitmap_pictures_vcard4", ["--format=vcard4", "bitmap_pictures_html.crd"])
+
+
+def fidelity_cases():
+    """The page in reading order with --find and a file that is missing;
+    vCard escapes of caret notation and names family first; --find on texts
+    as stored, compared in the page they look like."""
+    case("html_reading_order", ["--format=html", "-e", "Windows-1251", "--find=a",
+                                "html_object_cards.crd", "none.crd", "html_mgc_cards.crd"])
+    names = [
+        ("Аксёнова Мария Петровна", "Family, given, patronymic"),
+        ("ПЕТРОВА  АННА ИЛЬИНИЧНА", "In capitals, two blanks"),
+        ("Шевченко Тарас Григорович", "Ukrainian"),
+        ("Пётр Ильич", "Given name and patronymic"),
+        ("Doe, Jane Mary", "Last, First Middle"),
+        ("Иванов Иван Иванович младший", "Four words: whole"),
+        ("Соколова Елена — репетитор", "No patronymic: whole"),
+        ("Back\\slash \x1c; sep", "Caret: \x1c, backslash \\, comma, semicolon;\r\nend\x1c"),
+    ]
+    data, _ = card_file(b"MGC", [Card(cp(title), mgc_text(cp(text))) for title, text in names])
+    case("vcard_names_and_escapes", ["--format=vcard", "-e", "Windows-1251",
+                                     "vcard_names_and_escapes.crd"], card_data=data)
+    case("vcard4_names_and_escapes", ["--format=vcard4", "-e", "Windows-1251",
+                                      "vcard_names_and_escapes.crd"])
+    # Japanese in Windows-932: the second byte of a katakana is often an ASCII
+    # letter ("ア" is 0x83 0x41, an "A"). Only card 1 holds the letter a.
+    japanese = [
+        ("田中 太郎", "Tanaka: 東京都千代田区丸の内 1-2-3\r\n電話 03-1234-5678\r\n"
+                     "毎週月曜日の午前中に打ち合わせがあります。資料は前日までに送ってください。"),
+        ("アイウエオ", "カタカナのカード。東京都港区の事務所で、来月の予定を確認すること。"),
+        ("山田 花子", "大阪府大阪市北区梅田 2-4-9\r\n電話 06-9876-5432\r\n"
+                     "誕生日は四月です。花が好きなので、季節の花を贈りましょう。"),
+    ]
+    data, _ = card_file(b"MGC", [Card(title.encode("cp932"), mgc_text(text.encode("cp932")))
+                                 for title, text in japanese])
+    case("find_as_stored", ["--find=A", "find_as_stored.crd"], card_data=data)
+    case("find_as_stored_csv", ["--format=csv", "--find=A", "find_as_stored.crd"])
+    case("find_as_stored_named_page", ["-e", "Windows-932", "--find=A", "find_as_stored.crd"])
+
+
 def main():
     os.makedirs(CASES, exist_ok=True)
     command_line_cases()
@@ -749,6 +827,8 @@ def main():
     several_files_cases()
     html_vcard_cases()
     spreadsheet_cases()
+    bitmap_cases()
+    fidelity_cases()
     print("%d cases' inputs written to %s" % (len(written), CASES))
 
 

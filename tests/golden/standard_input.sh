@@ -45,6 +45,12 @@ if [ $status -ne 1 ] || ! grep -q 'not a card file (it begins with "y\\x0Ay")' "
     failed=1
 fi
 
+# The page reads its cards twice with --find (the titles come first): a
+# pipe is read as the file is.
+expect --format=html -e Windows-1251 --find=495
+cat "$card_file" | "$crdview" --format=html -e Windows-1251 --find=495 - >"$dir/got"
+same "html with --find, a pipe as -" -
+
 expect
 mkfifo "$dir/fifo"
 cat "$card_file" >"$dir/fifo" &

@@ -154,7 +154,31 @@ READ_PAGE = """JSON.stringify({
   resources: performance.getEntriesByType('resource').map(r => r.name),
   listsFirst: [...document.querySelectorAll('nav')].every(n =>
       n.getBoundingClientRect().top < n.parentElement.querySelector('section, article')
-          .getBoundingClientRect().top)
+          .getBoundingClientRect().top),
+  listsFirstInDocument: [...document.querySelectorAll('nav')].every(n =>
+      n.compareDocumentPosition(n.parentElement.querySelector('section, article')) &
+          Node.DOCUMENT_POSITION_FOLLOWING),
+  ordered: [...document.querySelectorAll('*')].filter(e => getComputedStyle(e).order !== '0')
+      .map(e => e.tagName),
+  pixels: Object.fromEntries([...document.images].filter(i => i.naturalWidth <= 16 &&
+      i.naturalHeight <= 4 && i.closest('article')).map(i => {
+    const c = document.createElement('canvas');
+    c.width = i.naturalWidth;
+    c.height = i.naturalHeight;
+    const g = c.getContext('2d');
+    g.drawImage(i, 0, 0);
+    const d = g.getImageData(0, 0, c.width, c.height).data;
+    const rows = [];
+    for (let y = 0; y < c.height; ++y) {
+      const row = [];
+      for (let x = 0; x < c.width; ++x) {
+        const at = 4 * (y * c.width + x);
+        row.push([d[at], d[at + 1], d[at + 2]].map(v => v.toString(16).padStart(2, '0')).join(''));
+      }
+      rows.push(row.join(' '));
+    }
+    return [i.closest('article').id, rows];
+  }))
 })"""
 
 
@@ -204,6 +228,8 @@ def check_clean(name, page):
     assert not page["reports"], (name, "reports", page["reports"])
     assert page["scripts"] == 0, name
     assert page["listsFirst"], (name, "a list is not shown above what it lists")
+    assert page["listsFirstInDocument"], (name, "a list stands after what it lists")
+    assert not page["ordered"], (name, "content moved by CSS order", page["ordered"])
     for image in page["images"]:
         assert image["complete"] and image["data"] and image["width"] > 0, (name, image)
 
@@ -217,6 +243,20 @@ def dib(width, height, rows):
         bits += value.to_bytes(stride, "big")
     return (struct.pack("<IiiHHIIiiII", 40, width, height, 1, 1, 0, len(bits), 0, 0, 2, 0) +
             b"\0\0\0\0\xff\xff\xff\0" + bits)
+
+
+# A device-dependent bitmap of 12 x 3 pixels, 1 bit: a 0 bit is black ink.
+BITMAP_MONO = b"\x7f\xf0" b"\xdf\xf0" b"\xf7\xf0"
+# And 3 x 2 of 24 bits, each pixel blue, green, red; each row padded to 10 bytes.
+BITMAP_COLOUR = (b"\x00\x00\xff" b"\x00\xff\x00" b"\xff\x00\x00" b"\x00" +
+                 b"\xff\xff\xff" b"\x80\x80\x80" b"\x00\x00\x00" b"\x00")
+BITMAP_PIXELS = {
+    "file-2-card-6": ["000000 ffffff ffffff ffffff ffffff ffffff ffffff ffffff ffffff ffffff "
+                      "ffffff ffffff", "ffffff ffffff 000000 ffffff ffffff ffffff ffffff ffffff "
+                      "ffffff ffffff ffffff ffffff", "ffffff ffffff ffffff ffffff 000000 ffffff "
+                      "ffffff ffffff ffffff ffffff ffffff ffffff"],
+    "file-2-card-7": ["ff0000 00ff00 0000ff", "ffffff 808080 000000"],
+}
 
 
 def built_files(scratch):
@@ -251,6 +291,15 @@ def built_files(scratch):
         ("Linked <doc>", obj(5, crd.LINKED, b"Word.Document.6", crd.linked_data(b"C:\\A&B.DOC") +
                              crd.presentation(b"DIB", crd.ole_picture(b"DIB", 3, 2, small)),
                              b"Linked with a DIB", (1, 1, 9, 9))),
+        # Device-dependent bitmaps: 1 bit (rows of 2 bytes), and 24 bits in
+        # the in-memory layout (rows of 10 bytes: blue, green, red a pixel).
+        ("Mono bitmap", obj(6, crd.STATIC, b"BITMAP", crd.ole_picture(
+            b"BITMAP", 12, 3, crd.device_bitmap(12, 3, 1, BITMAP_MONO)), b"1 bit", (0, 0, 0, 0))),
+        ("Colour bitmap", obj(7, crd.EMBEDDED, b"SoundRec", crd.embedded_data(b"RIFF") +
+                              crd.presentation(b"BITMAP", crd.ole_picture(
+                                  b"BITMAP", 3, 2, crd.device_bitmap(3, 2, 24, BITMAP_COLOUR,
+                                                                     in_memory=True))),
+                              b"24 bits", (0, 0, 0, 0))),
     ]
     entries = [crd.Entry(title.encode(), body) for title, body in objects]
     rrg, _ = crd.lay_out(crd.header(crd.RRG, len(entries)), entries)
@@ -317,8 +366,11 @@ def main():
         assert (first["id"], first["title"], first["text"]) == ("file-1-card-1", title, text), first
         images = {image["card"]: (image["width"], image["height"]) for image in page["images"]}
         assert images == {"file-1-card-2": (20, 3), "file-2-card-1": (3, 2),
-                          "file-2-card-2": (3, 2), "file-2-card-5": (3, 2)}, images
+                          "file-2-card-2": (3, 2), "file-2-card-5": (3, 2),
+                          "file-2-card-6": (12, 3), "file-2-card-7": (3, 2)}, images
         assert page["boxes"] == ["file-2-card-3", "file-2-card-4"], page["boxes"]
+        for card, rows in BITMAP_PIXELS.items():
+            assert page["pixels"][card] == rows, (card, page["pixels"][card])
         print("built files: markup and control characters, %d pictures, %d boxes, one page" %
               (len(images), len(page["boxes"])))
     finally:

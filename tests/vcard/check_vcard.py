@@ -46,6 +46,14 @@ CONTACTS_PHONES = {
     10: ["+7 (383) 222-87-19"], 11: ["+7 (495) 417-20-00"], 12: ["+7 926 301-44-82"],
 }
 OFFICE_PHONES = {1: ["(555) 010-4477"], 2: ["(555) 013-2290"]}
+# N of the titles that are names family first, patronymic last (family,
+# given, additional); every other title is whole in the family name.
+CONTACTS_NAMES = {
+    1: ["Аксёнова", "Мария", "Петровна"], 2: ["Белов", "Андрей", "Сергеевич"],
+    4: ["Воробьёв", "Пётр", "Ильич"], 6: ["Григорьева", "Ольга", "Николаевна"],
+    7: ["Дмитриев", "Семён", "Аркадьевич"], 8: ["Ёлкин", "Фёдор", "Матвеевич"],
+    9: ["Жукова", "Наталья", "Викторовна"], 10: ["Зайцев", "Константин", "Олегович"],
+}
 
 BUILT_TEXT = ("Call +1 (555) 010-4477 or 555.013.2290; fax 555-0134-22.\r\n"
               "Born 12.03.1994, moved 1994-1995, ZIP 12345-6789, paid 3 000 000, year 1995.\r\n"
@@ -60,8 +68,21 @@ BUILT_CARDS = [
      ["jane.doe+cards@example.co.uk"], ["https://example.org/a(b)?q=1", "http://www.example.com"]),
     ("Back\\slash; Co, Pat", "No numbers: 1 500 руб., 10:00-18:00.", ["Back\\slash; Co", "Pat", ""],
      [], [], []),
-    ("Клёнова Ирина Юрьевна", "Тел./факс: 8 (8182) 65-40-17", ["Клёнова Ирина Юрьевна", "", ""],
+    ("Клёнова Ирина Юрьевна", "Тел./факс: 8 (8182) 65-40-17", ["Клёнова", "Ирина", "Юрьевна"],
      ["8 (8182) 65-40-17"], [], []),
+    # Family first with a patronymic last: Russian in capitals, Ukrainian,
+    # Belarusian, and a given name with a patronymic alone.
+    ("ПЕТРОВА  АННА ИЛЬИНИЧНА", "", ["ПЕТРОВА", "АННА", "ИЛЬИНИЧНА"], [], [], []),
+    ("Шевченко Тарас Григорович", "", ["Шевченко", "Тарас", "Григорович"], [], [], []),
+    ("Купала Янка Дамінікавіч", "", ["Купала", "Янка", "Дамінікавіч"], [], [], []),
+    ("Пётр Ильич", "", ["", "Пётр", "Ильич"], [], [], []),
+    # Not such a name: four words, a digit, no patronymic last, an ending alone.
+    ("Иванов Иван Иванович младший", "", ["Иванов Иван Иванович младший", "", ""], [], [], []),
+    ("Иванов 2 Иванович", "", ["Иванов 2 Иванович", "", ""], [], [], []),
+    ("Соколова Елена — репетитор", "", ["Соколова Елена — репетитор", "", ""], [], [], []),
+    ("Кто ич", "", ["Кто ич", "", ""], [], [], []),
+    # A control character whose caret notation holds a backslash: "^\".
+    ("File\x1cseparator", "Before\x1cafter\\", ["File^\\separator", "", ""], [], [], []),
 ]
 
 
@@ -142,7 +163,7 @@ def check_cards(name, data, version, expected):
                                                                               expected):
         label = (name, title)
         assert card.version.value == version, label
-        assert card.fn.value == title, (label, card.fn.value)
+        assert card.fn.value == shown_note(title), (label, card.fn.value)
         parts = n or [title, "", ""]
         got = [card.n.value.family, card.n.value.given, card.n.value.additional]
         assert got == parts, (label, got)
@@ -167,7 +188,7 @@ def check_cards(name, data, version, expected):
         assert png_size(png) == picture, (label, png_size(png))
 
 
-def expected_from_json(program, args, phones):
+def expected_from_json(program, args, phones, names):
     document = json.loads(run(program, ["--format=json"] + args))
     expected = []
     for card in document["cards"]:
@@ -179,16 +200,16 @@ def expected_from_json(program, args, phones):
         shown = card.get("object", {}).get("picture")
         if shown and shown["format"] == "DIB":
             picture = (shown["width"], shown["height"])
-        expected.append((card["title"], card["text"], None, phones.get(card["number"], []), [],
-                         [], picture))
+        expected.append((card["title"], card["text"], names.get(card["number"]),
+                         phones.get(card["number"], []), [], [], picture))
     return expected
 
 
 def main():
     program, source, scratch = sys.argv[1:4]
     os.makedirs(scratch, exist_ok=True)
-    examples = [("contacts.crd", ["-e", "Windows-1251"], CONTACTS_PHONES),
-                ("office.crd", ["-e", "Windows-1252"], OFFICE_PHONES)]
+    examples = [("contacts.crd", ["-e", "Windows-1251"], CONTACTS_PHONES, CONTACTS_NAMES),
+                ("office.crd", ["-e", "Windows-1252"], OFFICE_PHONES, {})]
     built = [crd.Entry(title.encode("cp1251"), crd.mgc_body(text.encode("cp1251")))
              for title, text, *_ in BUILT_CARDS]
     data, _ = crd.lay_out(crd.header(crd.MGC, len(built)), built)
@@ -199,19 +220,20 @@ def main():
                       for title, text, n, phones, mails, webs in BUILT_CARDS]
     for option, version in (("--format=vcard", "3.0"), ("--format=vcard4", "4.0")):
         several = []
-        for name, choice, phones in examples:
+        for name, choice, phones, names in examples:
             card_file = os.path.join(source, "examples", name)
-            expected = expected_from_json(program, choice + [card_file], phones)
+            expected = expected_from_json(program, choice + [card_file], phones, names)
             check_cards(name, run(program, [option] + choice + [card_file]), version, expected)
             several += expected
             print("%s %s: %d cards read back" % (option, name, len(expected)))
         check_cards("built", run(program, [option, "-e", "Windows-1251", built_path]), version,
                     built_expected)
         # Several files: one stream.
-        both = [os.path.join(source, "examples", name) for name, _, _ in examples[:1]]
+        both = [os.path.join(source, "examples", name) for name, *_ in examples[:1]]
         check_cards("several", run(program, [option, "-e", "Windows-1251", built_path] + both),
                     version, built_expected + several[:len(expected_from_json(
-                        program, ["-e", "Windows-1251"] + both, CONTACTS_PHONES))])
+                        program, ["-e", "Windows-1251"] + both, CONTACTS_PHONES,
+                        CONTACTS_NAMES))])
         print("%s: built cards and several files read back" % option)
     return 0
 
