@@ -7,12 +7,11 @@
 // name begins with the card file's name: contacts-card-N.bmp, and a name that
 // an earlier file of the run took gets a number: contacts-2-card-N.bmp) and
 // hold the file's bytes as they are stored, or for an "MGC" picture or a
-// device-dependent bitmap a BMP file made from it. Cards that share a body share its files: they are
-// written for the first of them, and named for the others. A file that
-// exists already is left as it is and named on standard error; with
-// `overwrite`, an existing regular file is replaced (never through a symbolic
-// link, never anything else). A file that cannot be created or written whole
-// is named on standard error and removed again; the walk goes on.
+// device-dependent bitmap a BMP file made from it. Cards that share a body share its files: they
+// are written for the first of them, and named for the others. A file that exists already is left
+// as it is and named on standard error; with `overwrite`, an existing regular file is replaced
+// (never through a symbolic link, never anything else). A file that cannot be created or written
+// whole is named on standard error and removed again; the walk goes on.
 #pragma once
 
 #include <cstdint>
