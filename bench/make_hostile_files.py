@@ -8,6 +8,9 @@ reader meets in it, counting a shared body once for each entry).
   of text in a 65 KB file).
 - shared_picture.rrg: 64 entries sharing one static DIB object, a 1024 x 1024
   picture of 24 bits (3 MiB).
+- largest_picture.rrg: one static DIB object of the largest picture drawn,
+  2048 x 2048 pixels of 32 bits (16 MiB), noise that does not compress; and
+  one a row larger, which is not drawn.
 - dib_4gib_sparse.rrg: one static DIB object whose picture field states
   0xFFFFFF00 bytes and whose header says 2 x 2 pixels; the file is sparse
   (4 GiB long, a few kilobytes on disk).
@@ -16,7 +19,7 @@ Usage: make_hostile_files.py OUTPUT_DIR
 """
 
 import os
-import struct
+import random
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
@@ -46,6 +49,18 @@ def shared_picture(entries):
     return crd.lay_out(crd.header(crd.RRG, entries), cards)[0], entries * len(rows)
 
 
+def largest_picture():
+    """The largest picture drawn, then one a row too large to be."""
+    side = 2048
+    rows = random.Random(2048).randbytes(side * side * 4)
+    cards = []
+    for height in (side, side + 1):
+        pixels = rows + bytes(side * 4 * (height - side))
+        head, tail = hostile_cards.static_dib(side, height, 40 + len(pixels), pixels, bits=32)
+        cards.append(crd.Entry(b"%d x %d" % (side, height), head + tail))
+    return crd.lay_out(crd.header(crd.RRG, 2), cards)[0]
+
+
 def write_sparse_dib(path):
     """The DIB field states 0xFFFFFF00 bytes: a hole up to its end, then
     the rest of the body."""
@@ -73,6 +88,10 @@ def main():
     with open(os.path.join(out_dir, "shared_picture.rrg"), "wb") as out:
         out.write(data)
     listed.append(("shared_picture.rrg", size / MB))
+    data = largest_picture()
+    with open(os.path.join(out_dir, "largest_picture.rrg"), "wb") as out:
+        out.write(data)
+    listed.append(("largest_picture.rrg", len(data) / MB))
     stated = write_sparse_dib(os.path.join(out_dir, "dib_4gib_sparse.rrg"))
     listed.append(("dib_4gib_sparse.rrg", stated / MB))
     with open(os.path.join(out_dir, "hostile.list"), "w") as out:

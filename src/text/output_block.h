@@ -37,4 +37,5 @@ inline void output_done(output_block& block, const char* end) {
     block.used = static_cast<std::size_t>(end - block.bytes.data());
 }
 
+// Gathers `bytes`; more than a block are written out at once.
 void put_bytes(output_block& block, std::string_view bytes);

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "image/base64.h"
 #include "image/card_picture.h"
 #include "text/caret.h"
 #include "text/numbers.h"
@@ -224,7 +223,7 @@ void put_picture(html_writer& page, const card_picture& picture) {
         put_bytes(block, picture.object ? "\" alt=\"The card's object\""
                                         : "\" alt=\"The card's picture\"");
         put_literal(block, " src=\"data:image/png;base64,");
-        put_bytes(block, base64_encode(picture.png));
+        put_bytes(block, picture.png_base64);
         put_literal(block, "\">");
         return;
     }
@@ -264,6 +263,7 @@ void put_caption(html_writer& page, const card_picture& picture) {
 }  // namespace
 
 void html_writer::begin(const file_start& file) {
+    forget_pictures(pictures);
     section_open = file.result == CARD_FILE_OK;
     if (!section_open) {
         return;
@@ -317,7 +317,7 @@ bool html_writer::card(const card_record& card, card_context& context) {
     titles += static_cast<char>(title_size);
     titles.append(card.title.data(), title_size);
 
-    const card_picture picture = picture_of_card(card, context.data, picture_bytes);
+    const card_picture picture = picture_of_card(card, context.data, pictures);
     put_literal(block, "<article class=\"card\" id=\"");
     put_card_id(*this, card.number);
     put_literal(block, "\">\n<h3><span class=\"number\">");

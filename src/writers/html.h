@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "image/card_picture.h"
 #include "text/marks.h"
 #include "text/output_block.h"
 #include "text/utf8_text.h"
@@ -47,7 +48,7 @@ struct html_writer final : card_writer {
     // the title's size (1 byte) and its bytes (an index line holds at most 41).
     std::string titles{};
     std::vector<std::string> files{};  // the sections' paths, made UTF-8
-    std::string picture_bytes{};       // a picture as stored, while it is decoded
+    picture_memory pictures{};         // the pictures of the card file drawn so far
     std::string text{};                // a text made valid UTF-8 (as_stored)
     byte_marks marks[3];  // the marks of a text's special bytes, while they are looked at
 };
