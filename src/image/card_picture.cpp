@@ -78,6 +78,9 @@ drawing draw_dib(card_stream& data, file_span span, bool bmp_file, picture_memor
     if (parts->width * parts->height > LARGEST_DRAWN_PICTURE) {
         return drawing::too_large;
     }
+    if (!parts->held) {
+        return drawing::not_drawn;
+    }
     // Within the span, as dib_parts_of makes sure: offsets and sizes fit.
     const auto part = [&](std::uint64_t at, std::uint64_t size) {
         return file_span{span.offset + static_cast<std::int64_t>(at),

@@ -316,7 +316,7 @@ std::optional<decoded_image> decode_rows(const dib_header& h, const unsigned cha
 // The picture of a DIB, or of a BMP file, held whole in `bytes`.
 std::optional<decoded_image> decode_whole(std::string_view bytes, bool bmp_file) {
     const auto parts = dib_parts_of(bytes, bytes.size(), bmp_file);
-    if (!parts) {
+    if (!parts || !parts->held) {
         return std::nullopt;
     }
     return decode_dib_parts(bytes.substr(bmp_file ? BMP_FILE_HEADER_SIZE : 0),
@@ -420,10 +420,8 @@ std::optional<dib_parts> dib_parts_of(std::string_view head, std::uint64_t size,
             rows_at = stated - BMP_FILE_HEADER_SIZE;
         }
     }
-    const dib_parts parts = parts_of(*header, header_at, rows_at);
-    if (parts.rows_at > size || parts.rows_size > size - parts.rows_at) {
-        return std::nullopt;
-    }
+    dib_parts parts = parts_of(*header, header_at, rows_at);
+    parts.held = parts.rows_at <= size && parts.rows_size <= size - parts.rows_at;
     return parts;
 }
 

@@ -88,6 +88,7 @@ struct dib_parts {
     std::uint64_t table_size = 0;
     std::uint64_t rows_at = 0;
     std::uint64_t rows_size = 0;
+    bool held = false;  // the DIB's bytes hold the rows (its headers hold the colour table)
 };
 
 // The bytes of a DIB's headers that dib_parts_of needs (or all it has), behind
@@ -96,7 +97,7 @@ constexpr std::size_t DIB_HEAD_SIZE = 56;
 
 // The parts of a DIB (a BMP file with `bmp_file`) of `size` bytes whose first
 // bytes are `head`; nothing when its headers do not parse as decode_dib and
-// decode_bmp_file read them, or its parts lie beyond `size`.
+// decode_bmp_file read them or its colour table lies beyond `size`.
 [[nodiscard]] std::optional<dib_parts> dib_parts_of(std::string_view head, std::uint64_t size,
                                                     bool bmp_file);
 
