@@ -31,8 +31,9 @@ void place(card_picture& picture, long x, long y, long width, long height) {
     }
 }
 
-// Makes `picture` the PNG of `image`, kept in `memory`; false when it
-// cannot be made. The image is let go before its PNG file is encoded.
+// Makes `picture` the PNG file of `image`, in base64 in `memory`; false when
+// it cannot be made. The image is let go once its PNG file is made, and that
+// once it is in base64: at most two of the three are held at a time.
 bool take_image(card_picture& picture, std::optional<decoded_image>& image,
                 picture_memory& memory) {
     if (!image) {

@@ -23,7 +23,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
         state.dir + (state.dir.empty() || state.dir.back() == '/' ? "" : "/") + state.prefix + name;
     owned_stream out;
     const char* why = nullptr;
-    switch (open_new_file(path, state.overwrite, out, state.error, why)) {
+    switch (state.open(path, state.overwrite, out, state.error, why)) {
     case FILE_OPENED:
         break;
     case FILE_LEFT:

@@ -14,7 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "sys/files.h"
 #include "walk/card_writer.h"
+
+// Where the extractor's files are opened: open_new_file, or a sink of the
+// caller's with the same contract (the fuzz target's keeps them in memory).
+using extract_opener = open_outcome (*)(const std::string& path, bool overwrite, owned_stream& out,
+                                        std::string& error, const char*& why);
 
 struct extract_writer final : card_writer {
     explicit extract_writer(std::string dir) : dir(std::move(dir)) {}
@@ -30,9 +36,10 @@ struct extract_writer final : card_writer {
     bool overwrite = false;   // replace existing regular files
     bool several = false;     // the run names several card files
     std::FILE* err = stderr;  // where files left as they are get named
-    std::string prefix{};     // what the names of this card file's files begin with
-    int files_written = 0;    // in all
-    int files_skipped = 0;    // in all: they exist
-    bool failed = false;      // the run must stop: `error` says why
+    extract_opener open = open_new_file;
+    std::string prefix{};   // what the names of this card file's files begin with
+    int files_written = 0;  // in all
+    int files_skipped = 0;  // in all: they exist
+    bool failed = false;    // the run must stop: `error` says why
     std::string error{};
 };
