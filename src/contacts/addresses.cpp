@@ -95,12 +95,17 @@ void find_web_addresses(std::string_view text, std::vector<std::string_view>& fo
         }
         // Punctuation that ends a sentence is not part of the address; nor a
         // closing bracket that opens nowhere in it. The brackets are counted
-        // once, and each one trimmed off is taken off the count.
-        const std::string_view whole = text.substr(i, end - i);
-        const auto opened = std::count(whole.begin(), whole.end(), '(');
-        auto closed = std::count(whole.begin(), whole.end(), ')');
+        // once, at the first closing one, and each one trimmed off is taken
+        // off the count.
+        std::ptrdiff_t opened = -1;
+        std::ptrdiff_t closed = 0;
         while (end > i + prefix) {
             const char last = text[end - 1];
+            if (last == ')' && opened < 0) {
+                const std::string_view whole = text.substr(i, end - i);
+                opened = std::count(whole.begin(), whole.end(), '(');
+                closed = std::count(whole.begin(), whole.end(), ')');
+            }
             if (one_of(last, ".:!?") || (last == ')' && opened < closed)) {
                 closed -= last == ')' ? 1 : 0;
                 --end;

@@ -32,6 +32,9 @@ inline bool one_of(char c, std::string_view set) {
 // addresses costs n log n, never n squared.
 inline void drop_repeats(std::vector<std::string_view>& found) {
     const std::size_t n = found.size();
+    if (n < 2) {
+        return;
+    }
     if (n <= 16) {
         std::size_t kept = 0;
         for (std::size_t i = 0; i < n; ++i) {

@@ -22,13 +22,16 @@ void put_bytes(output_block& block, std::string_view bytes) {
     if (bytes.empty()) {
         return;  // an empty view may hold no pointer at all
     }
-    if (bytes.size() > OUTPUT_BLOCK_SIZE) {
-        // A picture's megabytes go straight out, never into a block that grows to hold them.
-        flush_output(block);
-        std::fwrite(bytes.data(), 1, bytes.size(), block.out);
-        return;
-    }
     char* const at = output_room(block, bytes.size());
     std::memcpy(at, bytes.data(), bytes.size());
     output_done(block, at + bytes.size());
+}
+
+void put_large_bytes(output_block& block, std::string_view bytes) {
+    if (bytes.size() <= OUTPUT_BLOCK_SIZE) {
+        put_bytes(block, bytes);
+        return;
+    }
+    flush_output(block);
+    std::fwrite(bytes.data(), 1, bytes.size(), block.out);
 }

@@ -223,7 +223,7 @@ void put_picture(html_writer& page, const card_picture& picture) {
         put_bytes(block, picture.object ? "\" alt=\"The card's object\""
                                         : "\" alt=\"The card's picture\"");
         put_literal(block, " src=\"data:image/png;base64,");
-        put_bytes(block, picture.png_base64);
+        put_large_bytes(block, picture.png_base64);
         put_literal(block, "\">");
         return;
     }
