@@ -9,6 +9,14 @@ length of 65535, body offsets with the top bit set or inside the header, a
 lower-case signature and a file shorter than its signature. The bytes of the
 format come from tests/cardfile_builder.py.
 
+The hostile files of tests/hostile_cards.py join them: each hostile text
+(runs of brackets, digits, dots, '@', delimiters, markup and control bytes)
+in a small file of two entries sharing its body, the DIBs whose headers ask
+for more than the file holds, and a DIB and a BMP file alone (what the PNG
+target decodes straight away). The ones found by hand before fuzzing
+are regressions: a 250-letter class name, a web address followed by 64 KB
+of ")", a DIB stating 4 GiB, formulas and terminal escapes in titles.
+
 It also writes fuzz/regressions/object_lengths_beyond_the_file.crd: a hostile
 "RRG" file built here (not a fuzzer finding), whose object's counted strings
 and native data state lengths far beyond the file, with an entry whose body
@@ -24,6 +32,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 import cardfile_builder as crd  # noqa: E402
+import hostile_cards  # noqa: E402
 
 SEEDS = os.path.join(HERE, "seeds")
 REGRESSIONS = os.path.join(HERE, "regressions")
@@ -65,6 +74,13 @@ def seeds():
     ], tail=struct.pack("<H", 65535) + b"\0\0")[0]
     yield "bad_signature.crd", b"rrg\x01\x00"
     yield "short.crd", b"MG"
+    for name, text in hostile_cards.texts(512):
+        yield "hostile_%s.crd" % name, hostile_cards.shared_text_file(text, 2)
+    for name, data in hostile_cards.huge_dib_files():
+        yield "hostile_%s.crd" % name, data
+    dib = hostile_cards.dib_header(2, 2, bits=1) + b"\0\0\0\0\xff\xff\xff\0" + b"\x40\0\0\0\x80\0\0\0"
+    yield "picture_2x2.dib", dib
+    yield "picture_2x2.bmp", b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, 14 + 48) + dib
 
 
 def regressions():
@@ -79,8 +95,18 @@ def regressions():
     ])[0]
 
 
+def hand_found_regressions():
+    """The hostile files found by hand before fuzzing."""
+    yield "class_name_250_letters.crd", hostile_cards.long_class_name_file()
+    brackets = dict(hostile_cards.texts(65000))["url_closing_brackets"]
+    yield "url_closing_brackets.crd", hostile_cards.shared_text_file(brackets, 4)
+    yield "dib_size_4gib.crd", dict(hostile_cards.huge_dib_files())["dib_size_4gib"]
+    yield "formulas_and_escapes.crd", hostile_cards.escape_title_file()
+
+
 def main():
-    for folder, files in ((SEEDS, seeds()), (REGRESSIONS, regressions())):
+    for folder, files in ((SEEDS, seeds()), (REGRESSIONS, regressions()),
+                          (REGRESSIONS, hand_found_regressions())):
         os.makedirs(folder, exist_ok=True)
         for name, data in files:
             with open(os.path.join(folder, name), "wb") as out:

@@ -43,9 +43,10 @@ void find_email_addresses(std::string_view text, std::vector<std::string_view>& 
         }
         const std::string_view top = domain.substr(dot + 1);
         if (top.size() >= 2 && std::all_of(top.begin(), top.end(), is_letter)) {
-            add_once(found, text.substr(left, right - left));
+            found.push_back(text.substr(left, right - left));
         }
     }
+    drop_repeats(found);
 }
 
 void find_web_addresses(std::string_view text, std::vector<std::string_view>& found) {
@@ -93,13 +94,20 @@ void find_web_addresses(std::string_view text, std::vector<std::string_view>& fo
             ++end;
         }
         // Punctuation that ends a sentence is not part of the address; nor a
-        // closing bracket that opens nowhere in it.
+        // closing bracket that opens nowhere in it. The brackets are counted
+        // once, at the first closing one, and each one trimmed off is taken
+        // off the count.
+        std::ptrdiff_t opened = -1;
+        std::ptrdiff_t closed = 0;
         while (end > i + prefix) {
             const char last = text[end - 1];
-            const std::string_view so_far = text.substr(i, end - i);
-            if (one_of(last, ".:!?") ||
-                (last == ')' && std::count(so_far.begin(), so_far.end(), '(') <
-                                    std::count(so_far.begin(), so_far.end(), ')'))) {
+            if (last == ')' && opened < 0) {
+                const std::string_view whole = text.substr(i, end - i);
+                opened = std::count(whole.begin(), whole.end(), '(');
+                closed = std::count(whole.begin(), whole.end(), ')');
+            }
+            if (one_of(last, ".:!?") || (last == ')' && opened < closed)) {
+                closed -= last == ')' ? 1 : 0;
                 --end;
             } else {
                 break;
@@ -108,8 +116,9 @@ void find_web_addresses(std::string_view text, std::vector<std::string_view>& fo
         const std::string_view address = text.substr(i, end - i);
         const std::string_view host = address.substr(prefix);
         if (!host.empty() && (prefix != 4 || host.find('.') != std::string_view::npos)) {
-            add_once(found, address);
+            found.push_back(address);
         }
         mark = std::max(end, mark);
     }
+    drop_repeats(found);
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "chars.h"
-#include "names.h"
 
 namespace {
 
@@ -80,7 +79,9 @@ bool not_a_phone_number(std::string_view number, std::string_view before) {
         std::all_of(g.sizes + 1, g.sizes + g.count, [](std::size_t size) { return size == 3; })) {
         return true;  // a sum in thousands
     }
-    before = trim_blanks(before);
+    while (!before.empty() && (before.back() == ' ' || before.back() == '\t')) {
+        before.remove_suffix(1);  // the blanks between the mark and the number
+    }
     return before.size() >= 3 && before.substr(before.size() - 3) == "\xE3\x80\x92";  // 〒
 }
 
@@ -150,11 +151,12 @@ void find_marked_phone_numbers(std::string_view text, const byte_marks& starts,
         const bool apart = end >= n || !(is_alnum(text[end]) || text[end] == '@');
         if (digits >= 7 && digits <= 15 && apart && balanced() &&
             !not_a_phone_number(number, text.substr(0, i))) {
-            add_once(found, number);
+            found.push_back(number);
         }
         i = std::max(end, i + 1);
         while (i < n && is_digit(text[i])) {
             ++i;
         }
     }
+    drop_repeats(found);
 }

@@ -73,16 +73,19 @@ void read_masks(const unsigned char* p, std::uint32_t size, std::uint32_t compre
     }
 }
 
-std::optional<dib_header> read_dib_header(std::string_view dib) {
-    const unsigned char* p = bytes_of(dib);
-    if (dib.size() < 4) {
+// The info header at the start of `head`, the first bytes of a DIB of
+// `dib_size` bytes in all (at least DIB_HEAD_SIZE of them when it has that
+// many): its fields, and where its colour table and rows lie.
+std::optional<dib_header> read_dib_header(std::string_view head, std::uint64_t dib_size) {
+    const unsigned char* p = bytes_of(head);
+    if (head.size() < 4 || dib_size < head.size()) {
         return std::nullopt;
     }
     dib_header h;
     const std::uint32_t size = decode_u32(p);
     std::uint32_t compression = COMPRESSION_NONE;
     std::uint64_t masks_at = 0;  // where the masks are, when they are not the defaults
-    if (size == CORE_HEADER_SIZE && dib.size() >= CORE_HEADER_SIZE) {
+    if (size == CORE_HEADER_SIZE && head.size() >= CORE_HEADER_SIZE) {
         h.width = decode_u16(p + CORE_WIDTH);
         h.height = decode_u16(p + CORE_HEIGHT);
         h.bits = decode_u16(p + CORE_BITS);
@@ -91,7 +94,7 @@ std::optional<dib_header> read_dib_header(std::string_view dib) {
         if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 24) {
             return std::nullopt;
         }
-    } else if (size >= INFO_HEADER_SIZE && size <= dib.size()) {
+    } else if (size >= INFO_HEADER_SIZE && size <= dib_size && head.size() >= INFO_HEADER_SIZE) {
         const std::int32_t width = decode_i32(p + INFO_WIDTH);
         const std::int32_t height = decode_i32(p + INFO_HEIGHT);
         h.width = width > 0 ? static_cast<std::uint64_t>(width) : 0;
@@ -126,7 +129,10 @@ std::optional<dib_header> read_dib_header(std::string_view dib) {
     }
     h.table_at += size;
     h.rows_at = h.table_at + h.table_entries * h.entry_size;
-    if (h.rows_at > dib.size()) {
+    const bool alpha = size == INFO_HEADER_SIZE ? compression == COMPRESSION_ALPHABITFIELDS
+                                                : size >= INFO_HEADER_WITH_ALPHA_MASK;
+    const std::uint64_t masks_end = masks_at + (alpha ? 16 : 12);
+    if (h.rows_at > dib_size || (masks_at != 0 && masks_end > head.size())) {
         return std::nullopt;
     }
     read_masks(p, size, compression, masks_at, h);
@@ -178,8 +184,13 @@ void clear_row_tail(std::uint8_t* row, std::size_t row_size, std::uint64_t bits_
     }
 }
 
-void decode_indexed(const unsigned char* dib, const dib_header& h, std::uint64_t stride,
-                    std::uint64_t rows_at, decoded_image& image) {
+// The colour table's entries that a picture of up to 8 bits a pixel can use.
+std::uint64_t used_entries(const dib_header& h) {
+    return std::min(h.table_entries, std::uint64_t{1} << h.bits);
+}
+
+void decode_indexed(const unsigned char* table, const unsigned char* rows, const dib_header& h,
+                    std::uint64_t stride, decoded_image& image) {
     image.format = pixel_format::indexed;
     image.bit_depth = h.bits;
     const std::size_t row_size = image_row_size(image);
@@ -188,7 +199,7 @@ void decode_indexed(const unsigned char* dib, const dib_header& h, std::uint64_t
     for (std::uint32_t y = 0; y < image.height; ++y) {
         const std::uint64_t source_row = h.top_down ? y : image.height - 1 - y;
         std::uint8_t* row = image.pixels.data() + row_size * y;
-        std::memcpy(row, dib + rows_at + stride * source_row, row_size);
+        std::memcpy(row, rows + stride * source_row, row_size);
         clear_row_tail(row, row_size, std::uint64_t{image.width} * h.bits);
         for (std::size_t i = 0; i < row_size; ++i) {
             const unsigned b = row[i];
@@ -197,9 +208,8 @@ void decode_indexed(const unsigned char* dib, const dib_header& h, std::uint64_t
                                                           : unsigned{b != 0});
         }
     }
-    const std::uint64_t entries = std::min(h.table_entries, std::uint64_t{1} << h.bits);
-    for (std::uint64_t i = 0; i < entries; ++i) {
-        const unsigned char* e = dib + h.table_at + h.entry_size * i;
+    for (std::uint64_t i = 0; i < used_entries(h); ++i) {
+        const unsigned char* e = table + h.entry_size * i;
         image.palette.push_back(colour{e[2], e[1], e[0], 255});
     }
     // Indices beyond the colour table show black.
@@ -208,14 +218,14 @@ void decode_indexed(const unsigned char* dib, const dib_header& h, std::uint64_t
     }
 }
 
-void decode_rgb24(const unsigned char* dib, const dib_header& h, std::uint64_t stride,
-                  std::uint64_t rows_at, decoded_image& image) {
+void decode_rgb24(const unsigned char* rows, const dib_header& h, std::uint64_t stride,
+                  decoded_image& image) {
     image.format = pixel_format::rgb;
     const std::size_t row_size = image_row_size(image);
     image.pixels.resize(row_size * image.height);
     for (std::uint32_t y = 0; y < image.height; ++y) {
         const std::uint64_t source_row = h.top_down ? y : image.height - 1 - y;
-        const unsigned char* in = dib + rows_at + stride * source_row;
+        const unsigned char* in = rows + stride * source_row;
         std::uint8_t* out = image.pixels.data() + row_size * y;
         for (std::uint32_t x = 0; x < image.width; ++x, in += 3, out += 3) {
             out[0] = in[2];
@@ -228,8 +238,8 @@ void decode_rgb24(const unsigned char* dib, const dib_header& h, std::uint64_t s
 // 16 or 32 bits a pixel, by masks. RGBA when the alpha mask gives an alpha
 // channel that is used: one that is 0 throughout (a fourth byte left as 0) or
 // 255 throughout is left out.
-bool decode_masked(const unsigned char* dib, const dib_header& h, std::uint64_t stride,
-                   std::uint64_t rows_at, decoded_image& image) {
+bool decode_masked(const unsigned char* rows, const dib_header& h, std::uint64_t stride,
+                   decoded_image& image) {
     channel channels[4];
     for (std::size_t i = 0; i < 4; ++i) {
         const auto c = channel_of(h.masks[i]);
@@ -245,7 +255,7 @@ bool decode_masked(const unsigned char* dib, const dib_header& h, std::uint64_t 
     bool alpha_not_255 = false;
     for (std::uint32_t y = 0; y < image.height; ++y) {
         const std::uint64_t source_row = h.top_down ? y : image.height - 1 - y;
-        const unsigned char* in = dib + rows_at + stride * source_row;
+        const unsigned char* in = rows + stride * source_row;
         std::uint8_t* out = image.pixels.data() + row_size * y;
         for (std::uint32_t x = 0; x < image.width; ++x, out += 4) {
             const std::uint32_t pixel =
@@ -271,24 +281,47 @@ bool decode_masked(const unsigned char* dib, const dib_header& h, std::uint64_t 
     return true;
 }
 
-std::optional<decoded_image> decode_dib_rows(std::string_view dib, const dib_header& h,
-                                             std::uint64_t rows_at) {
-    const std::uint64_t stride = (h.width * h.bits + 31) / 32 * 4;
-    if (rows_at > dib.size() || stride * h.height > dib.size() - rows_at) {
-        return std::nullopt;
-    }
+std::uint64_t row_stride(const dib_header& h) {
+    return (h.width * h.bits + 31) / 32 * 4;
+}
+
+// The parts of the DIB whose header `h` is, `header_at` bytes into what
+// holds it, with its rows `rows_at` bytes after the header.
+dib_parts parts_of(const dib_header& h, std::uint64_t header_at, std::uint64_t rows_at) {
+    dib_parts parts;
+    parts.width = h.width;
+    parts.height = h.height;
+    parts.table_at = header_at + h.table_at;
+    parts.table_size = h.bits <= 8 ? used_entries(h) * h.entry_size : 0;
+    parts.rows_at = header_at + rows_at;
+    parts.rows_size = row_stride(h) * h.height;
+    return parts;
+}
+
+std::optional<decoded_image> decode_rows(const dib_header& h, const unsigned char* table,
+                                         const unsigned char* rows) {
     decoded_image image;
     image.width = static_cast<std::uint32_t>(h.width);
     image.height = static_cast<std::uint32_t>(h.height);
-    const unsigned char* p = bytes_of(dib);
     if (h.bits <= 8) {
-        decode_indexed(p, h, stride, rows_at, image);
+        decode_indexed(table, rows, h, row_stride(h), image);
     } else if (h.bits == 24) {
-        decode_rgb24(p, h, stride, rows_at, image);
-    } else if (!decode_masked(p, h, stride, rows_at, image)) {
+        decode_rgb24(rows, h, row_stride(h), image);
+    } else if (!decode_masked(rows, h, row_stride(h), image)) {
         return std::nullopt;
     }
     return image;
+}
+
+// The picture of a DIB, or of a BMP file, held whole in `bytes`.
+std::optional<decoded_image> decode_whole(std::string_view bytes, bool bmp_file) {
+    const auto parts = dib_parts_of(bytes, bytes.size(), bmp_file);
+    if (!parts || !parts->held) {
+        return std::nullopt;
+    }
+    return decode_dib_parts(bytes.substr(bmp_file ? BMP_FILE_HEADER_SIZE : 0),
+                            bytes.substr(parts->table_at, parts->table_size),
+                            bytes.substr(parts->rows_at, parts->rows_size));
 }
 
 }  // namespace
@@ -367,26 +400,46 @@ std::optional<decoded_image> decode_mgc_picture(std::uint32_t width, std::uint32
     return image;
 }
 
-std::optional<decoded_image> decode_dib(std::string_view dib) {
-    const auto header = read_dib_header(dib);
+std::optional<dib_parts> dib_parts_of(std::string_view head, std::uint64_t size, bool bmp_file) {
+    std::uint64_t header_at = 0;
+    if (bmp_file) {
+        if (head.size() < BMP_FILE_HEADER_SIZE || head[0] != 'B' || head[1] != 'M') {
+            return std::nullopt;
+        }
+        header_at = BMP_FILE_HEADER_SIZE;
+    }
+    const auto header = read_dib_header(head.substr(header_at), size - header_at);
     if (!header) {
         return std::nullopt;
     }
-    return decode_dib_rows(dib, *header, header->rows_at);
+    std::uint64_t rows_at = header->rows_at;
+    if (bmp_file) {
+        // Where the file header says, unless that is inside the headers.
+        const std::uint64_t stated = decode_u32(bytes_of(head) + BMP_ROWS_OFFSET);
+        if (stated >= BMP_FILE_HEADER_SIZE + header->rows_at) {
+            rows_at = stated - BMP_FILE_HEADER_SIZE;
+        }
+    }
+    dib_parts parts = parts_of(*header, header_at, rows_at);
+    parts.held = parts.rows_at <= size && parts.rows_size <= size - parts.rows_at;
+    return parts;
+}
+
+std::optional<decoded_image> decode_dib_parts(std::string_view head, std::string_view table,
+                                              std::string_view rows) {
+    const auto header = read_dib_header(head, UINT64_MAX);
+    if (!header ||
+        (header->bits <= 8 && table.size() < used_entries(*header) * header->entry_size) ||
+        rows.size() < row_stride(*header) * header->height) {
+        return std::nullopt;
+    }
+    return decode_rows(*header, bytes_of(table), bytes_of(rows));
+}
+
+std::optional<decoded_image> decode_dib(std::string_view dib) {
+    return decode_whole(dib, false);
 }
 
 std::optional<decoded_image> decode_bmp_file(std::string_view file) {
-    if (file.size() < BMP_FILE_HEADER_SIZE || file[0] != 'B' || file[1] != 'M') {
-        return std::nullopt;
-    }
-    const std::string_view dib = file.substr(BMP_FILE_HEADER_SIZE);
-    const auto header = read_dib_header(dib);
-    if (!header) {
-        return std::nullopt;
-    }
-    const std::uint64_t stated = decode_u32(bytes_of(file) + BMP_ROWS_OFFSET);
-    const std::uint64_t rows_at = stated >= BMP_FILE_HEADER_SIZE + header->rows_at
-                                      ? stated - BMP_FILE_HEADER_SIZE
-                                      : header->rows_at;
-    return decode_dib_rows(dib, *header, rows_at);
+    return decode_whole(file, true);
 }

@@ -77,6 +77,37 @@ constexpr std::uint64_t MAX_IMAGE_PIXELS = std::uint64_t{64} << 20;
 // (positive height) or top-down (negative height).
 [[nodiscard]] std::optional<decoded_image> decode_dib(std::string_view dib);
 
+// Where a stored DIB, or a BMP file, keeps what its picture is drawn from,
+// told by its headers: the colour table's entries that a pixel can use and
+// the pixel rows, in bytes from its first byte. What lies between or after
+// them is never needed.
+struct dib_parts {
+    std::uint64_t width = 0;  // in pixels
+    std::uint64_t height = 0;
+    std::uint64_t table_at = 0;
+    std::uint64_t table_size = 0;
+    std::uint64_t rows_at = 0;
+    std::uint64_t rows_size = 0;
+    bool held = false;  // the DIB's bytes hold the rows (its headers hold the colour table)
+};
+
+// The bytes of a DIB's headers that dib_parts_of needs (or all it has), behind
+// a BMP file's 14-byte file header.
+constexpr std::size_t DIB_HEAD_SIZE = 56;
+
+// The parts of a DIB (a BMP file with `bmp_file`) of `size` bytes whose first
+// bytes are `head`; nothing when its headers do not parse as decode_dib and
+// decode_bmp_file read them or its colour table lies beyond `size`.
+[[nodiscard]] std::optional<dib_parts> dib_parts_of(std::string_view head, std::uint64_t size,
+                                                    bool bmp_file);
+
+// The picture drawn from a DIB's parts: `head` its headers (from its first
+// byte, without a BMP file's file header), `table` and `rows` the bytes of
+// the parts dib_parts_of gave.
+[[nodiscard]] std::optional<decoded_image> decode_dib_parts(std::string_view head,
+                                                            std::string_view table,
+                                                            std::string_view rows);
+
 // A BMP file ("BM", its 14-byte file header, then a DIB), such as the native
 // data of a Paintbrush object. Its pixel rows are where the file header says
 // they are, or right after the colour table when that offset points inside

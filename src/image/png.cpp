@@ -189,6 +189,11 @@ std::string encode_png(const decoded_image& image, png_rows rows) {
         put_chunk(png, "PLTE", reinterpret_cast<const unsigned char*>(palette.data()),
                   palette.size());
     }
+    // Room for rows that do not compress (deflate adds a little to them), so
+    // that a large picture's file is never copied into a buffer twice its size.
+    const std::size_t raw = image.pixels.size() + image.height;
+    png.reserve(png.size() + raw + raw / 1000 + (raw / STORED_BLOCK_SIZE + 1) * 5 +
+                (raw / IDAT_SIZE + 2) * 12 + 64);
 #ifdef CRDVIEW_ZLIB
     if (rows == png_rows::deflated) {
         if (!put_rows(image, png)) {

@@ -26,3 +26,12 @@ void put_bytes(output_block& block, std::string_view bytes) {
     std::memcpy(at, bytes.data(), bytes.size());
     output_done(block, at + bytes.size());
 }
+
+void put_large_bytes(output_block& block, std::string_view bytes) {
+    if (bytes.size() <= OUTPUT_BLOCK_SIZE) {
+        put_bytes(block, bytes);
+        return;
+    }
+    flush_output(block);
+    std::fwrite(bytes.data(), 1, bytes.size(), block.out);
+}

@@ -38,3 +38,7 @@ inline void output_done(output_block& block, const char* end) {
 }
 
 void put_bytes(output_block& block, std::string_view bytes);
+
+// The same for what may be megabytes (a picture): more than a block go
+// straight to the stream, never into a block grown to hold them.
+void put_large_bytes(output_block& block, std::string_view bytes);

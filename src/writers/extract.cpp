@@ -36,7 +36,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
     owned_stream out;
     const char* why = nullptr;
     std::string error;
-    switch (open_new_file(path, state.overwrite, out, error, why)) {
+    switch (state.open(path, state.overwrite, out, error, why)) {
     case FILE_OPENED:
         break;
     case FILE_LEFT:

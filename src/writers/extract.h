@@ -20,7 +20,13 @@
 #include <string>
 #include <unordered_map>
 
+#include "sys/files.h"
 #include "walk/card_writer.h"
+
+// Where the extractor's files are opened: open_new_file, or a sink of the
+// caller's with the same contract (the fuzz target's keeps them in memory).
+using extract_opener = open_outcome (*)(const std::string& path, bool overwrite, owned_stream& out,
+                                        std::string& error, const char*& why);
 
 struct extract_writer final : card_writer {
     explicit extract_writer(std::string dir) : dir(std::move(dir)) {}
@@ -39,15 +45,16 @@ struct extract_writer final : card_writer {
         unsigned written = 0;
     };
 
-    std::string dir;                   // where the files go
-    bool overwrite = false;            // replace existing regular files
-    bool several = false;              // the run names several card files
-    std::FILE* err = stderr;           // where files left as they are or not written get named
-    std::string prefix{};              // what the names of this card file's files begin with
-    int files_written = 0;             // in all
-    int files_skipped = 0;             // in all: they exist
-    int files_failed = 0;              // in all: they could not be created or written
-    std::set<std::string> prefixes{};  // taken by the files of the run so far
+    std::string dir;                      // where the files go
+    bool overwrite = false;               // replace existing regular files
+    bool several = false;                 // the run names several card files
+    std::FILE* err = stderr;              // where files left as they are or not written get named
+    extract_opener open = open_new_file;  // how a file is made (the fuzz target: in memory)
+    std::string prefix{};                 // what the names of this card file's files begin with
+    int files_written = 0;                // in all
+    int files_skipped = 0;                // in all: they exist
+    int files_failed = 0;                 // in all: they could not be created or written
+    std::set<std::string> prefixes{};     // taken by the files of the run so far
     std::unordered_map<std::int32_t, body_files> bodies{};  // this card file's, by offset
     std::string picture_bytes{};  // a device-dependent bitmap, while it is made a BMP file
 };

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "decode/decode.h"
-#include "image/base64.h"
 #include "image/card_picture.h"
 #include "text/caret.h"
 #include "text/numbers.h"
@@ -222,7 +221,7 @@ void put_picture(html_writer& page, const card_picture& picture) {
         put_bytes(block, picture.object ? "\" alt=\"The card's object\""
                                         : "\" alt=\"The card's picture\"");
         put_literal(block, " src=\"data:image/png;base64,");
-        put_bytes(block, base64_encode(picture.png));
+        put_large_bytes(block, picture.png_base64);
         put_literal(block, "\">");
         return;
     }
@@ -327,6 +326,7 @@ void close_titles(html_writer& page) {
 }  // namespace
 
 void html_writer::begin(const file_start& file) {
+    forget_pictures(pictures);
     section_open = file.result == CARD_FILE_OK;
     // A file that gives no section of its own is named in one when the
     // list of files links to it.
@@ -361,7 +361,7 @@ void html_writer::title(int number, std::string_view title) {
 
 bool html_writer::card(const card_record& card, card_context& context) {
     close_titles(*this);
-    const card_picture picture = picture_of_card(card, context.data, picture_bytes);
+    const card_picture picture = picture_of_card(card, context.data, pictures);
     put_literal(block, "<article class=\"card\" id=\"");
     put_card_id(*this, card.number);
     put_literal(block, "\">\n<h3><span class=\"number\">");

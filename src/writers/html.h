@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image/card_picture.h"
 #include "text/marks.h"
 #include "text/output_block.h"
 #include "text/utf8_text.h"
@@ -52,9 +53,9 @@ struct html_writer final : card_writer {
     // Every file of the run, made UTF-8, for the list of files that heads a
     // page of several (a section each, in this order).
     std::vector<std::string> files{};
-    std::string picture_bytes{};  // a picture as stored, while it is decoded
-    std::string text{};           // a text made valid UTF-8 (as_stored)
-    byte_marks marks[3];          // the marks of a text's special bytes, while they are looked at
+    picture_memory pictures{};  // the pictures of the card file drawn so far
+    std::string text{};         // a text made valid UTF-8 (as_stored)
+    byte_marks marks[3];        // the marks of a text's special bytes, while they are looked at
 };
 
 // Writes `text`, UTF-8, to `out` with '&', '<', '>', '"' and '\'' as

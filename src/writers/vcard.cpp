@@ -1,13 +1,12 @@
 #include "vcard.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "contacts/addresses.h"
 #include "contacts/names.h"
 #include "contacts/phones.h"
 #include "decode/decode.h"
-#include "image/base64.h"
-#include "image/card_picture.h"
 #include "text/caret.h"
 #include "text/scan.h"
 
@@ -160,6 +159,28 @@ struct folded_line {
     }
 };
 
+// A PHOTO line: `name` and the picture in base64 (ASCII), folded, a few
+// lines at a time: a picture's megabytes never make the output block grow.
+void put_photo(output_block& block, std::string_view name, std::string_view base64) {
+    constexpr std::size_t LINES = 256;  // lines a time
+    folded_line line{block, name.size()};
+    line.plain(name);
+    std::size_t column = line.column;
+    output_done(block, line.at);
+    while (!base64.empty()) {
+        const std::size_t part = std::min(base64.size(), LINES * (FOLD_AT - 1));
+        folded_line more{block, part};
+        more.column = column;
+        more.plain(base64.substr(0, part));
+        column = more.column;
+        output_done(block, more.at);
+        base64.remove_prefix(part);
+    }
+    char* const end = output_room(block, 2);
+    std::memcpy(end, "\r\n", 2);
+    output_done(block, end + 2);
+}
+
 // N's five parts (family; given; additional; prefixes; suffixes) of a title.
 // `marks`: the marks of the title's vcard_special bytes.
 void put_name(folded_line& line, std::string_view title, const byte_marks& marks) {
@@ -242,6 +263,7 @@ void put_note(vcard_writer& writer, std::string_view note) {
 }  // namespace
 
 void vcard_writer::begin(const file_start& file) {
+    forget_pictures(pictures);
     open = file.result == CARD_FILE_OK;
     scratch.page = code_page_of(file.encoding);
     as_stored = scratch.page == nullptr;
@@ -270,13 +292,10 @@ bool vcard_writer::card(const card_record& card, card_context& context) {
     if (card.body.has_text) {
         put_note(*this, utf8_of(*this, card.body.text, text));
     }
-    const card_picture picture = picture_of_card(card, context.data, picture_bytes);
+    const card_picture picture = picture_of_card(card, context.data, pictures);
     if (picture.kind == card_picture_kind::image) {
-        const std::string encoded = base64_encode(picture.png);
-        folded_line line{block, 32 + encoded.size()};
-        line.plain(four ? "PHOTO:data:image/png;base64," : "PHOTO;ENCODING=b;TYPE=PNG:");
-        line.plain(encoded);
-        line.finish();
+        put_photo(block, four ? "PHOTO:data:image/png;base64," : "PHOTO;ENCODING=b;TYPE=PNG:",
+                  picture.png_base64);
     }
     put_bytes(block, "END:VCARD\r\n");
     return !std::ferror(block.out);  // nothing more can be written

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image/card_picture.h"
 #include "text/marks.h"
 #include "text/output_block.h"
 #include "text/utf8_text.h"
@@ -33,11 +34,11 @@ struct vcard_writer final : card_writer {
     output_block block;
     int version;
     utf8_scratch scratch{nullptr};
-    bool as_stored = false;  // texts as stored: made valid UTF-8
-    bool open = false;       // a card file is being written
-    std::string title{};     // the title, UTF-8
-    std::string text{};      // the text, UTF-8
-    std::string picture_bytes{};
+    bool as_stored = false;                 // texts as stored: made valid UTF-8
+    bool open = false;                      // a card file is being written
+    std::string title{};                    // the title, UTF-8
+    std::string text{};                     // the text, UTF-8
+    picture_memory pictures{};              // the pictures of the card file drawn so far
     std::vector<std::string_view> found{};  // the numbers or addresses of a text
     // The marks of a text's bytes: those to escape, where phone numbers may
     // begin, those that begin addresses.

@@ -303,7 +303,9 @@ def main():
         written = sorted(os.listdir(out_dir))
         for written_name in written:
             data = open(os.path.join(out_dir, written_name), "rb").read()
-            if written_name.endswith(".bmp"):
+            # The hostile fixtures' pictures ask for more than they hold on
+            # purpose: written as stored, they need not be sound BMP files.
+            if written_name.endswith(".bmp") and not name.startswith("hostile_"):
                 check(bmp_problems(data) is None,
                       "%s %s: %s" % (name, written_name, bmp_problems(data)))
         if name.startswith("object_") and not any(

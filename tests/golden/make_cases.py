@@ -811,6 +811,43 @@ def fidelity_cases():
     case("find_as_stored_named_page", ["-e", "Windows-932", "--find=A", "find_as_stored.crd"])
 
 
+def hostile_picture_cases():
+    """Pictures read as their headers say, and entries that share a body: the
+    HTML page and the vCards. A DIB whose header says 2049 x 2048 pixels (a
+    row more than 4 megapixels) is a labelled box and no PHOTO, though the
+    file holds none of its rows; a 2 x 2 DIB stated with 4 KiB behind it that
+    are not its picture is drawn from its header, colour table and rows; a
+    Paintbrush object without a presentation shows its BMP file, whose rows
+    lie 1 KiB past its colour table, where its file header says. Two entries
+    share the box's body, three the drawn DIB's."""
+    table = b"\0\0\0\0\xff\xff\xff\0"
+    dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 1, 0, 8, 0, 0, 0, 0) + table + \
+        b"\x40\0\0\0\x80\0\0\0"
+    huge = struct.pack("<IiiHHIIiiII", 40, 2049, 2048, 1, 1, 0, 0, 0, 0, 0, 0) + table + bytes(8)
+    gap = b"\xAA" * 1024
+    bmp = (b"BM" + struct.pack("<IHHI", 14 + len(dib) + len(gap), 0, 0, 14 + 48 + len(gap)) +
+           dib[:48] + gap + dib[48:])
+
+    def static(uid, data, text):
+        return ole_card(uid, crd.STATIC, b"DIB", crd.ole_picture(b"DIB", 2, 2, data), text)
+
+    too_large = static(1, huge, b"Too large")
+    padded = static(2, dib + b"\x55" * 4096, b"Drawn from its header")
+    place = crd.RRG_HEADER_SIZE + crd.INDEX_ENTRY_SIZE * 6
+    data, _ = card_file(b"RRG", [
+        Card(b"Too large", too_large),
+        Card(b"Too large again", offset=place),
+        Card(b"Padded", padded),
+        Card(b"Padded, shared", offset=place + len(too_large.data)),
+        Card(b"Padded, shared again", offset=place + len(too_large.data)),
+        Card(b"Paintbrush", ole_card(3, crd.EMBEDDED, b"PBrush",
+                                     crd.embedded_data(bmp) + crd.presentation(), b"Its BMP")),
+    ])
+    for option in ("--format=html", "--format=vcard"):
+        name = "hostile_pictures_" + option[len("--format="):]
+        case(name, [option, name + ".crd"], card_data=data)
+
+
 def main():
     os.makedirs(CASES, exist_ok=True)
     command_line_cases()
@@ -829,6 +866,7 @@ def main():
     spreadsheet_cases()
     bitmap_cases()
     fidelity_cases()
+    hostile_picture_cases()
     print("%d cases' inputs written to %s" % (len(written), CASES))
 
 

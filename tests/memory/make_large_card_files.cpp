@@ -4,6 +4,9 @@
 //   long_texts.crd  32767 "MGC" cards, each claiming a text of 65535 bytes:
 //                   every entry points at one body near the end of the file
 //                   that holds only a few of those bytes
+//   sparse_dib.crd  one "RRG" card whose static DIB object states 0xFFFFFF00
+//                   bytes and whose header says 2 x 2 pixels: a sparse
+//                   file, 4 GiB long, of which a few hundred bytes are written
 #include <cstdio>
 #include <string>
 
@@ -27,6 +30,32 @@ std::string heading(int number) {
     const int indent = number <= 9 ? 2 : number <= 99 ? 1 : 0;
     return "\n" + std::string(static_cast<std::size_t>(indent), ' ') + "Card " +
            std::to_string(number) + "\n--------";
+}
+
+// The sparse file: header, index, the object up to its DIB's header, colour
+// table and rows, then a hole up to the end the DIB states, then the rest of
+// the body.
+bool write_sparse_dib(const std::string& path) {
+    using namespace card_builder;
+    constexpr std::uint32_t STATED = 0xFFFFFF00;
+    const std::string dib = le32(40) + le32(2) + le32(2) + le16(1) + le16(1) +
+                            std::string(24, '\0') + le32(0) + std::string("\xff\xff\xff\0", 4) +
+                            std::string("\x40\0\0\0\x80\0\0\0", 8);
+    const std::string head = rrg_header(1) + index_entry(9 + INDEX_ENTRY_SIZE, "Sparse") + le16(1) +
+                             le32(1) + le32(0x0501) + le32(3) + le32(4) + std::string("DIB\0", 4) +
+                             le32(2) + le32(2) + le32(STATED);
+    const std::string tail =
+        le16(8) + le16(16) + le16(0) + le16(0) + le16(64) + le16(64) + le16(2) + le16(4) + "text";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return false;
+    }
+    const long end_of_dib = static_cast<long>(head.size()) + static_cast<long>(STATED);
+    const bool written = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
+                         std::fwrite(dib.data(), 1, dib.size(), file) == dib.size() &&
+                         std::fseek(file, end_of_dib, SEEK_SET) == 0 &&
+                         std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
+    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace
@@ -59,7 +88,8 @@ int main(int argc, char** argv) {
     if (!write_file(dir + "count_only.crd", count_only) ||
         !write_file(dir + "count_only.out", count_only_listing) ||
         !write_file(dir + "long_texts.crd", long_texts) ||
-        !write_file(dir + "long_texts.out", long_texts_listing)) {
+        !write_file(dir + "long_texts.out", long_texts_listing) ||
+        !write_sparse_dib(dir + "sparse_dib.crd")) {
         std::perror(dir.c_str());
         return 1;
     }

@@ -111,4 +111,55 @@ TEST(VcardFind, WebAddresses) {
     }
 }
 
+// Long runs of what the finders look for, as a hostile card holds them:
+// what each finds, each once, in the order of the text. (What they cost is
+// bench/hostile.sh's to show.)
+TEST(VcardFind, LongRuns) {
+    const auto run = [](std::string head, std::string_view unit, std::size_t times) {
+        for (std::size_t i = 0; i < times; ++i) {
+            head += unit;
+        }
+        return head;
+    };
+    // Thousands of numbers and addresses, each written twice.
+    found_list numbers, mails, urls;
+    std::string numbers_text, mails_text, urls_text;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string digits = std::to_string(1000000 + i);
+        numbers.push_back("+1 555 " + digits);
+        mails.push_back("u" + digits + "@example.com");
+        urls.push_back("www.a" + digits + ".com");
+        numbers_text += numbers.back() + "; ";
+        mails_text += mails.back() + " ";
+        urls_text += urls.back() + " ";
+    }
+    using finder = void (*)(std::string_view, std::vector<std::string_view>&);
+    const struct {
+        finder find;
+        std::string text;
+        found_list expected;
+    } rows[] = {
+        {find_web_addresses, run("http://example.com/a", ")", 60000), {"http://example.com/a"}},
+        {find_web_addresses, run("http://example.com/a(", ")", 60000), {"http://example.com/a()"}},
+        {find_web_addresses,
+         run("http://example.com/a", "(", 60000),
+         {run("http://example.com/a", "(", 60000)}},
+        {find_web_addresses, run("www.example.com", ".", 60000), {"www.example.com"}},
+        {find_web_addresses,
+         run("", ":", 60000) + run("", "http://", 8000),
+         {run("", "http://", 8000)}},
+        {find_web_addresses, urls_text + urls_text, urls},
+        {find_email_addresses, run("", "@", 60000), {}},
+        {find_email_addresses, run("", "a@", 30000), {}},
+        {find_email_addresses, mails_text + mails_text, mails},
+        {find_phone_numbers, run("", "7", 60000), {}},
+        {find_phone_numbers, run("", "(", 60000), {}},
+        {find_phone_numbers, run("", " ", 30000) + numbers_text + numbers_text, numbers},
+        {find_phone_numbers, run("\xE3\x80\x92", " ", 30000) + "555 1234567", {}},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(find_all(r.find, r.text), r.expected) << r.text.substr(0, 40);
+    }
+}
+
 }  // namespace
