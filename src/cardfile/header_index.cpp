@@ -168,17 +168,6 @@ bool next_listed_entry(card_stream& in, card_sequence& cards, index_record& entr
 
 }  // namespace
 
-bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
-    index_record entry;
-    if (!next_listed_entry(in, cards, entry, card.number)) {
-        return false;
-    }
-    card.body_offset = entry.body_offset;
-    card.title = entry.title;
-    read_card_body(in, cards.header.variant, entry.body_offset, card.body);
-    return true;
-}
-
 bool next_title(card_stream& in, card_sequence& cards, card_record& card) {
     index_record entry;
     if (!next_listed_entry(in, cards, entry, card.number)) {
@@ -186,6 +175,14 @@ bool next_title(card_stream& in, card_sequence& cards, card_record& card) {
     }
     card.body_offset = entry.body_offset;
     card.title = entry.title;
+    return true;
+}
+
+bool next_card(card_stream& in, card_sequence& cards, card_record& card) {
+    if (!next_title(in, cards, card)) {
+        return false;
+    }
+    read_card_body(in, cards.header.variant, card.body_offset, card.body);
     return true;
 }
 
