@@ -34,6 +34,7 @@ bool take_long_option(command_line& line, int& i) {
                  : word == "--strict"    ? &line.strict
                  : word == "--raw"       ? &line.raw
                  : word == "--overwrite" ? &line.overwrite
+                 : word == "--open"      ? &line.open
                                          : nullptr;
     if (flag) {
         *flag = true;

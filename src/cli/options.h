@@ -23,6 +23,7 @@ struct command_line {
     bool strict = false;                   // a listed file with problems fails too
     bool raw = false;                      // control characters as stored on a terminal too
     bool overwrite = false;                // --extract replaces existing regular files
+    bool open = false;                     // --open: the page in the web browser
     const char* format = nullptr;          // --format
     const char* encoding = nullptr;        // --encoding
     const char* short_encoding = nullptr;  // -e

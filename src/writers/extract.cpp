@@ -12,6 +12,7 @@
 #include "cardfile/format.h"
 #include "image/bmp.h"
 #include "sys/files.h"
+#include "text/caret.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
     case FILE_OPENED:
         break;
     case FILE_LEFT:
-        std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(), why);
+        std::fprintf(state.err, "crdview: %s: %s\n", shown_name(path).c_str(), why);
         ++state.files_skipped;
         return true;
     case FILE_FAILED:
