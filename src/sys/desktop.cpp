@@ -5,16 +5,11 @@
 #include <cstring>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <conio.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
 #else

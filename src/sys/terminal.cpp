@@ -1,17 +1,12 @@
 #include "terminal.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <atomic>
+
+#include "windows_api.h"
 #else
 #include <unistd.h>
 #endif
@@ -52,8 +47,11 @@ BOOL WINAPI restore_on_stop(DWORD) {
 }  // namespace
 
 utf8_console::utf8_console(std::FILE* out) {
+    if (!out || !is_terminal(out)) {
+        return;
+    }
     const unsigned page = GetConsoleOutputCP();
-    if (!out || !is_terminal(out) || page == 0 || page == CP_UTF8) {
+    if (page == 0 || page == CP_UTF8) {
         return;
     }
     code_page_to_restore = page;
