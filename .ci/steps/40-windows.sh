@@ -10,7 +10,7 @@ cmake --build "$build" -j 2
 for exe in "$build"/crdview.exe "$build"/tests/crdview_unit_tests.exe; do
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p')
   echo "$exe imports: $(echo $imports)"
-  if grep -Eqvi '^(kernel32|msvcrt|ucrtbase|api-ms-win-.*)\.dll$' <<<"$imports"; then
+  if grep -Eqvi '^(kernel32|shell32|msvcrt|ucrtbase|api-ms-win-.*)\.dll$' <<<"$imports"; then
     echo "$exe imports a DLL that Windows does not ship"
     exit 1
   fi

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -7,8 +8,10 @@
 
 #include "decode/decode.h"
 #include "options.h"
+#include "sys/desktop.h"
 #include "sys/files.h"
 #include "sys/terminal.h"
+#include "text/caret.h"
 #include "walk/walk.h"
 #include "writers/extract.h"
 
@@ -27,13 +30,15 @@ constexpr const char* HELP_BEFORE_FORMATS =
     "  --format=<format> ";
 constexpr const char* HELP_AFTER_FORMATS =
     ".\n"
+    "  --open        show the files in the web browser, as a page (--format=html).\n"
     "  --extract=<dir> also write each card's picture or object into dir.\n"
     "  --overwrite   with --extract, replace the files there (regular files only).\n"
     "  --csv-as-stored with --format=csv, fields that begin with =, +, -, @, a tab\n"
     "                or CR as stored (else a ' before each, so no formula runs).\n"
     "  --find=<text> only the cards whose title or text holds text, in any case.\n"
     "  --card=<list> only the cards numbered in list: 3, 3,7 or 10-20.\n"
-    "  --raw         on a terminal too, show control characters as stored.\n"
+    "  --raw         on a terminal too, write the listing as a pipe gets it:\n"
+    "                the texts as stored (or as -e makes them), controls and all.\n"
     "  --strict      fail (exit status 1) when a file listed has problems.\n"
     "  --help, -h    show this text.\n"
     "  --version     show the version of crdview.\n"
@@ -41,6 +46,12 @@ constexpr const char* HELP_AFTER_FORMATS =
     "EXAMPLE:\n  %s -e Windows-1251 file.CDR\n\n  NOTE:\n  In the Windows "
     "terminal use chcp command to set the code page.\n  For example: \"chcp 1251\" to set the "
     "Windwso-1251 code page.\n\n";
+
+// What crdview started from the desktop with no file says before it waits.
+constexpr const char* DESKTOP_WELCOME =
+    "crdview shows the cards of Windows CRD card files: drop a card file on crdview.exe to see "
+    "its cards in your web browser, or run crdview in a command prompt (crdview --help tells "
+    "how).\n";
 
 // What the checks of a command line return when the run goes on.
 constexpr int RUN_ON = -1;
@@ -91,7 +102,7 @@ bool check_encoding(const command_line& line, std::FILE* err) {
     }
     const bool as_stored = line.output->stored_by_default;
     const char* meant = exact_only ? encoding_name(encoding_by_any_name(asked)) : nullptr;
-    std::fprintf(err, "crdview: unknown encoding \"%s\"%s", asked,
+    std::fprintf(err, "crdview: unknown encoding \"%s\"%s", shown_name(asked).c_str(),
                  as_stored ? "; the texts are shown as stored" : "");
     if (meant) {
         std::fprintf(err, "; did you mean \"%s\"?\n", meant);
@@ -99,6 +110,23 @@ bool check_encoding(const command_line& line, std::FILE* err) {
         std::fprintf(err, " (known: %s)\n", KNOWN_ENCODING_NAMES);
     }
     return as_stored;
+}
+
+// --open writes the html format, and takes it on; false (told) when the
+// options ask for something else.
+bool open_fits(command_line& line, std::FILE* err) {
+    const output_format* html = format_by_name("html");
+    if (line.format && line.output != html) {
+        std::fprintf(err, "crdview: --open shows the files as --format=html does, not as %s\n",
+                     line.output->name);
+        return false;
+    }
+    if (line.extract) {
+        std::fprintf(err, "crdview: --open and --extract do not go together\n");
+        return false;
+    }
+    line.output = html;
+    return true;
 }
 
 // The options, in the order the classic rules look at them: EXIT_USAGE (told)
@@ -111,24 +139,30 @@ int check_options(command_line& line, std::FILE* out, std::FILE* err) {
     if (line.format) {
         line.output = format_by_name(line.format);
         if (!line.output) {
-            std::fprintf(err, "crdview: unknown format \"%s\" (accepted: ", line.format);
+            std::fprintf(
+                err, "crdview: unknown format \"%s\" (accepted: ", shown_name(line.format).c_str());
             print_format_names(err, false, ", ");
             std::fputs(")\n", err);
             return EXIT_USAGE;
         }
     }
+    if (line.open && !open_fits(line, err)) {
+        return EXIT_USAGE;
+    }
     if (line.not_option) {
-        std::fprintf(err, "crdview: \"%s\" is not an option\n", line.not_option);
+        std::fprintf(err, "crdview: \"%s\" is not an option\n",
+                     shown_name(line.not_option).c_str());
         print_help(line.program, out);
         return EXIT_USAGE;
     }
     if (line.encoding_again) {
         if (line.encoding) {
             std::fprintf(err, "crdview: --encoding and \"-e %s\" both name an encoding\n",
-                         line.encoding_again);
+                         shown_name(line.encoding_again).c_str());
         } else {
             std::fprintf(err, "crdview: \"-e %s\" and \"-e %s\" both name an encoding\n",
-                         line.short_encoding, line.encoding_again);
+                         shown_name(line.short_encoding).c_str(),
+                         shown_name(line.encoding_again).c_str());
         }
         return EXIT_USAGE;
     }
@@ -144,19 +178,20 @@ int check_encodings(const command_line& line, std::FILE* err) {
     if (line.classic_option) {
         if (line.encoding) {
             std::fprintf(err, "crdview: --encoding and \"%s\" both name an encoding\n",
-                         line.classic_option);
+                         shown_name(line.classic_option).c_str());
             return EXIT_USAGE;
         }
         if (!line.output->stored_by_default) {
-            std::fprintf(err, "crdview: \"%s\" is not an option\n", line.classic_option);
+            std::fprintf(err, "crdview: \"%s\" is not an option\n",
+                         shown_name(line.classic_option).c_str());
             return EXIT_USAGE;
         }
         std::fprintf(err, "crdview: \"%s\" is not an option; the texts are shown as stored\n",
-                     line.classic_option);
+                     shown_name(line.classic_option).c_str());
     }
     if (line.short_encoding && line.encoding) {
         std::fprintf(err, "crdview: --encoding and \"-e %s\" both name an encoding\n",
-                     line.short_encoding);
+                     shown_name(line.short_encoding).c_str());
         return EXIT_USAGE;
     }
     return check_encoding(line, err) ? RUN_ON : EXIT_USAGE;
@@ -167,7 +202,7 @@ int check_selection(const command_line& line, card_filter& filter, std::FILE* er
     if (line.cards && !parse_card_list(line.cards, filter.numbers)) {
         std::fprintf(err,
                      "crdview: --card=%s: not a list of card numbers (such as 3, 3,7 or 10-20)\n",
-                     line.cards);
+                     shown_name(line.cards).c_str());
         return EXIT_USAGE;
     }
     if (line.find) {
@@ -183,7 +218,8 @@ int check_selection(const command_line& line, card_filter& filter, std::FILE* er
         return EXIT_USAGE;
     }
     if (line.extract && !make_writable_directory(line.extract)) {
-        std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n", line.extract);
+        std::fprintf(err, "crdview: %s: not a directory that crdview can write in\n",
+                     shown_name(line.extract).c_str());
         return EXIT_USAGE;
     }
     return RUN_ON;
@@ -193,7 +229,7 @@ int check_selection(const command_line& line, card_filter& filter, std::FILE* er
 // file was left as it was or could not be written.
 int tell_extraction(const extract_writer& extract, int status, std::FILE* err) {
     std::fprintf(err, "crdview: wrote %d file%s to %s", extract.files_written,
-                 extract.files_written == 1 ? "" : "s", extract.dir.c_str());
+                 extract.files_written == 1 ? "" : "s", shown_name(extract.dir).c_str());
     const char* joint = " (";
     if (extract.files_skipped > 0) {
         std::fprintf(err, "%s%d skipped: %s", joint, extract.files_skipped,
@@ -241,10 +277,16 @@ int run_files(const command_line& line, card_filter* filter, std::FILE* out, std
     options.encoding = run_encoding(line);
     options.err = err;
     options.report_failures = true;
-    // Texts shown as stored on a terminal: say which page they look like.
-    options.suggest_encoding = line.output->stored_by_default && terminal && !line.short_encoding &&
-                               !line.encoding && !line.classic_option;
+    // A listing on a terminal with no code page named: the texts in the page
+    // they look like (--raw: as stored, with that page suggested), told after.
+    if (terminal && line.output->stored_by_default && !line.short_encoding && !line.encoding &&
+        !line.classic_option) {
+        options.encoding = line.raw ? ENCODING_NONE : ENCODING_AUTO;
+        options.suggest_encoding = line.raw;
+        options.quiet_when_ascii = true;
+    }
     options.filter = filter;
+    const utf8_console console(options.encoding != ENCODING_NONE ? out : nullptr);
     int status = EXIT_LISTED;
     bool stopped = false;
     for_each_file(line, [&](const char* path) {
@@ -262,6 +304,32 @@ int run_files(const command_line& line, card_filter* filter, std::FILE* out, std
         writer->finish();
     }
     return extract ? tell_extraction(*extract, status, err) : status;
+}
+
+// --open: the page of every file of `line`, written to a new file and
+// handed to the desktop's viewer; returns the exit status.
+int open_files(const command_line& line, card_filter* filter, std::FILE* err) {
+    owned_stream page;
+    std::string path;
+    std::string error;
+    if (!create_page_file(page, path, error)) {
+        std::fprintf(err, "crdview: cannot make the page: %s\n", shown_name(error).c_str());
+        return EXIT_NOT_LISTED;
+    }
+    int status = run_files(line, filter, page.get(), err);
+    const bool written = std::fflush(page.get()) == 0 && !std::ferror(page.get());
+    const int write_error = errno;
+    if (std::fclose(page.release()) != 0 || !written) {
+        std::fprintf(err, "crdview: %s: %s\n", shown_name(path).c_str(),
+                     std::strerror(written ? errno : write_error));
+        return EXIT_NOT_LISTED;
+    }
+    if (!open_with_viewer(path, error)) {
+        std::fprintf(err, "crdview: the page %s is written, but not shown: %s\n",
+                     shown_name(path).c_str(), shown_name(error).c_str());
+        status = EXIT_NOT_LISTED;
+    }
+    return status;
 }
 
 }  // namespace
@@ -294,6 +362,24 @@ int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* er
     if (status != RUN_ON) {
         return status;
     }
-    const bool filtered = line.cards || line.find;
-    return run_files(line, filtered ? &filter : nullptr, out, err);
+    card_filter* const chosen = line.cards || line.find ? &filter : nullptr;
+    return line.open ? open_files(line, chosen, err) : run_files(line, chosen, out, err);
+}
+
+int run_from_desktop(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    if (argc <= 1) {
+        std::fputs(DESKTOP_WELCOME, out);
+        std::fputs("\nPress a key to close this window.\n", out);
+        wait_for_key();
+        return EXIT_USAGE;
+    }
+    // The files dropped, every one a path.
+    std::vector<const char*> words{argv[0], "--open", "--"};
+    words.insert(words.end(), argv + 1, argv + argc);
+    const int status = run_crdview(static_cast<int>(words.size()), words.data(), out, err);
+    if (status != EXIT_LISTED) {
+        std::fputs("\nPress a key to close this window.\n", err);
+        wait_for_key();
+    }
+    return status;
 }

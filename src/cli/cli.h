@@ -21,3 +21,10 @@ void print_help(const char* program_path, std::FILE* out);
 // caller's to check (main does, for standard output).
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 [[nodiscard]] int run_crdview(int argc, const char* const* argv, std::FILE* out);
+
+// crdview started from the desktop in a console window of its own (on
+// Windows, from Explorer: files dropped on it, or a double-click): shows the
+// files given in the web browser, as --open does, or with none says what
+// crdview is; waits for a key before the window closes on words to read.
+[[nodiscard]] int run_from_desktop(int argc, const char* const* argv, std::FILE* out,
+                                   std::FILE* err);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "sys/desktop.h"
 #include "sys/terminal.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     // The listing is gathered and written in large blocks; stdio buffering
     // would only copy every block once more on its way out.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    int status = run_crdview(argc, argv, stdout);
+    int status = console_of_its_own() ? run_from_desktop(argc, argv, stdout, stderr)
+                                      : run_crdview(argc, argv, stdout);
     // A listing that could not be written is a failure too.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         const int error = errno;

@@ -35,6 +35,7 @@ bool take_long_option(command_line& line, int& i) {
                  : word == "--raw"           ? &line.raw
                  : word == "--overwrite"     ? &line.overwrite
                  : word == "--csv-as-stored" ? &line.csv_as_stored
+                 : word == "--open"          ? &line.open
                                              : nullptr;
     if (flag) {
         *flag = true;

@@ -24,6 +24,7 @@ struct command_line {
     bool raw = false;                      // control characters as stored on a terminal too
     bool overwrite = false;                // --extract replaces existing regular files
     bool csv_as_stored = false;            // CSV fields a spreadsheet would evaluate as stored
+    bool open = false;                     // --open: the page in the web browser
     const char* format = nullptr;          // --format
     const char* encoding = nullptr;        // --encoding
     const char* short_encoding = nullptr;  // -e

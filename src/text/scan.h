@@ -14,8 +14,8 @@
 //       first of them (bits above it may be set for bytes that are not);
 //   static __m128i vector(__m128i v)            0xFF at each of the sixteen
 //       bytes of `v` that is (with SSE2).
-// byte_is, byte_range and any_of make them; c0_control and terminal_control
-// are the classes of control characters.
+// byte_is, byte_range and any_of make them; c0_control, terminal_control and
+// c1_byte are the classes of control characters.
 #pragma once
 
 #include <algorithm>
@@ -86,6 +86,23 @@ using c0_control = byte_range<0x00, 0x1F>;
 
 // The bytes a terminal takes as commands: the C0 controls and DEL.
 using terminal_control = any_of<c0_control, byte_is<0x7F>>;
+
+// The bytes 0x80 to 0x9F: the C1 controls of a terminal that reads 8-bit
+// bytes (0x9B: CSI, 0x9D: OSC), and letters of most Windows code pages.
+struct c1_byte {
+    static constexpr bool byte(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+    static constexpr std::uint64_t word(std::uint64_t w) {
+        // Those bytes have 0x80 as their top three bits: zero once flipped.
+        const std::uint64_t top = (w ^ every_byte(0x80)) & every_byte(0xE0);
+        return (top - every_byte(0x01)) & ~top & every_byte(0x80);
+    }
+#ifdef CRDVIEW_SCAN_SSE2
+    static __m128i vector(__m128i v) {
+        // As signed bytes, 0x80 to 0x9F are the ones below 0xA0.
+        return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xA0)));
+    }
+#endif
+};
 
 // The position of the lowest bit set in `bits` (not 0).
 inline unsigned lowest_bit(std::uint64_t bits) {

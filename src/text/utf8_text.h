@@ -2,6 +2,7 @@
 // bytes that are to be UTF-8 whatever they hold (a path as given).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,10 @@ struct utf8_scratch {
         return {bytes.data(), static_cast<std::size_t>(end - bytes.data())};
     }
 };
+
+// The size of the well-formed UTF-8 character at bytes[i] (1 to 4; no
+// overlong form, no surrogate, nothing beyond U+10FFFF), or 0 when none begins there.
+[[nodiscard]] std::size_t utf8_sequence_size(std::string_view bytes, std::size_t i);
 
 // `bytes` made UTF-8: every byte that does not begin a well-formed UTF-8
 // sequence (no overlong form, no surrogate, nothing beyond U+10FFFF) becomes

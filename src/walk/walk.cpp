@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 #include <new>
 #include <string>
@@ -13,9 +14,25 @@
 #include "decode/decode.h"
 #include "sys/files.h"
 #include "sys/input.h"
+#include "text/caret.h"
 #include "text/numbers.h"
 
 namespace {
+
+// Tells on `err` "crdview: ", the file's name as messages show it, ": " and
+// the message; needs no memory.
+#if defined(__GNUC__)
+__attribute__((format(printf, 3, 4)))
+#endif
+void tell(std::FILE* err, const char* path, const char* format, ...) {
+    std::fputs("crdview: ", err);
+    print_name(err, path);
+    std::fputs(": ", err);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(err, format, arguments);
+    va_end(arguments);
+}
 
 // The problems of one file, told on standard error once its walk is over:
 // the first PROBLEMS_TOLD in full, then how many more there are.
@@ -31,11 +48,11 @@ struct problem_report {
 
     void print(const char* path, std::FILE* err) const {
         for (const std::string& problem : told) {
-            std::fprintf(err, "crdview: %s: %s\n", path, problem.c_str());
+            tell(err, path, "%s\n", problem.c_str());
         }
         if (count > PROBLEMS_TOLD) {
             const int more = count - PROBLEMS_TOLD;
-            std::fprintf(err, "crdview: %s: %d more problem%s\n", path, more, more == 1 ? "" : "s");
+            tell(err, path, "%d more problem%s\n", more, more == 1 ? "" : "s");
         }
     }
 };
@@ -95,10 +112,9 @@ walk_result not_walked(const file_start& start, const card_writers& writers,
     if (options.report_failures) {
         // Memory may be short: the system's reason is told without any.
         if (start.result == CARD_FILE_BAD_SIGNATURE) {
-            std::fprintf(options.err, "crdview: %s: %s\n", start.path,
-                         not_a_card_file(start.header.signature).c_str());
+            tell(options.err, start.path, "%s\n", not_a_card_file(start.header.signature).c_str());
         } else {
-            std::fprintf(options.err, "crdview: %s: %s\n", start.path, error_text(start.error));
+            tell(options.err, start.path, "%s\n", error_text(start.error));
         }
     }
     return {start.result, 0, false};
@@ -181,28 +197,29 @@ bool walk_cards(card_stream& in, card_sequence& cards, const card_writers& write
 // Tells on standard error what page the texts look like: the page chosen
 // for them, or for texts shown as stored the option that shows them in it.
 void tell_guess(const char* path, const detection& guess, const walk_options& options) {
+    if (guess.ascii_only && options.quiet_when_ascii) {
+        return;
+    }
     const char* name = encoding_name(guess.encoding);
     const std::string languages = guess.language_hint ? guess.language_hint : "";
     if (options.encoding != ENCODING_AUTO) {
         if (!guess.ascii_only) {
             // The script alone: what comes before any ':'.
-            std::fprintf(options.err,
-                         "crdview: the texts look like %s (%s); crdview -e %s %s shows them in "
-                         "UTF-8\n",
-                         name, languages.substr(0, languages.find(':')).c_str(), name, path);
+            std::fprintf(options.err, "crdview: the texts look like %s (%s); crdview -e %s ", name,
+                         languages.substr(0, languages.find(':')).c_str(), name);
+            print_name(options.err, path);
+            std::fputs(" shows them in UTF-8\n", options.err);
         }
     } else if (guess.ascii_only) {
-        std::fprintf(options.err,
-                     "crdview: %s: the texts are ASCII; any code page shows them alike\n", path);
+        tell(options.err, path, "the texts are ASCII; any code page shows them alike\n");
     } else if (guess.weak) {
-        std::fprintf(options.err,
-                     "crdview: %s: the texts look most like %s (%s), but the guess is weak; -e "
-                     "NAME chooses the code page yourself\n",
-                     path, name, languages.c_str());
+        tell(options.err, path,
+             "the texts look most like %s (%s), but the guess is weak; -e NAME chooses the code "
+             "page yourself\n",
+             name, languages.c_str());
     } else {
-        std::fprintf(options.err,
-                     "crdview: %s: the texts look like %s (%s); -e %s chooses it yourself\n", path,
-                     name, languages.c_str(), name);
+        tell(options.err, path, "the texts look like %s (%s); -e %s chooses it yourself\n", name,
+             languages.c_str(), name);
     }
 }
 
@@ -251,10 +268,12 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
     problem_report report;
     file_end outcome;
     bool begun = false;
+    detection guess;
+    bool guessed = false;
     try {
         card_choice choice{options.filter, options.encoding};
-        detection guess;
-        const bool told = choose_code_page(file, options, start, choice, guess);
+        // The code page is guessed in a walk of its own, before the writers'.
+        guessed = choose_code_page(file, options, start, choice, guess);
         const card_reader reader = open_card_reader(file);
         card_stream& in = *reader;
         card_sequence cards = start_cards(in);
@@ -263,9 +282,6 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         start.error = read_error(in);
         if (start.result != CARD_FILE_OK) {
             return not_walked(start, writers, options);
-        }
-        if (told) {
-            tell_guess(path, guess, options);
         }
         for (const std::string& problem : cards.file_problems) {
             report.add(problem);  // the header's
@@ -295,8 +311,12 @@ walk_result list_card_stream(std::FILE* file, const char* path, const card_write
         }
     }
     end_all(writers, outcome);
+    // Told after the output, where it stays in view on a terminal.
+    if (guessed) {
+        tell_guess(path, guess, options);
+    }
     if (outcome.result != CARD_FILE_OK && options.report_failures) {
-        std::fprintf(options.err, "crdview: %s: %s\n", path, error_text(outcome.error));
+        tell(options.err, path, "%s\n", error_text(outcome.error));
     }
     report.print(path, options.err);
     return {outcome.result, report.count, outcome.stopped};
@@ -316,10 +336,10 @@ walk_result list_card_file(const char* path, const card_writers& writers,
         return not_walked(start, writers, options);
     }
     if (input.cut) {
-        std::fprintf(options.err,
-                     "crdview: %s: the input goes on beyond %s bytes, the most a card file "
-                     "that begins so can address: the rest is not read\n",
-                     path, std::to_string(input.limit).c_str());
+        tell(options.err, path,
+             "the input goes on beyond %s bytes, the most a card file that begins so can "
+             "address: the rest is not read\n",
+             std::to_string(input.limit).c_str());
     }
     walk_result result = list_card_stream(input.file, path, writers, options);
     result.problems += input.cut ? 1 : 0;

@@ -13,11 +13,14 @@
 
 struct walk_options {
     // Handed to the writers in file_start; ENCODING_AUTO: the page the texts
-    // look like, chosen for each file and told on `err`.
+    // look like, chosen for each file and told on `err` after its output.
     int encoding = 0;
     // Texts shown as stored on a terminal: when they are not ASCII, tell on
-    // `err` which page they look like and how to show them in it.
+    // `err` after the output which page they look like and how to show them in it.
     bool suggest_encoding = false;
+    // Say nothing of the code page when the texts are ASCII (the listing on
+    // a terminal, which converts them from the page they look like).
+    bool quiet_when_ascii = false;
     std::FILE* err = stderr;  // where problems and failures are told
     // Tell on `err` why a file could not be opened or read, or is not a card
     // file (the listing also closes its own output with a message then).

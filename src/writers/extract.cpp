@@ -13,6 +13,7 @@
 #include "image/bmp.h"
 #include "image/card_picture.h"
 #include "sys/files.h"
+#include "text/caret.h"
 
 namespace {
 
@@ -40,11 +41,11 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
     case FILE_OPENED:
         break;
     case FILE_LEFT:
-        std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(), why);
+        std::fprintf(state.err, "crdview: %s: %s\n", shown_name(path).c_str(), why);
         ++state.files_skipped;
         return false;
     case FILE_FAILED:
-        std::fprintf(state.err, "crdview: %s\n", error.c_str());
+        std::fprintf(state.err, "crdview: %s\n", shown_name(error).c_str());
         ++state.files_failed;
         return false;
     }
@@ -70,7 +71,7 @@ bool write_file(card_context& context, extract_writer& state, const std::string&
     }
     if (!written) {
         std::remove(path.c_str());
-        std::fprintf(state.err, "crdview: %s: %s\n", path.c_str(),
+        std::fprintf(state.err, "crdview: %s: %s\n", shown_name(path).c_str(),
                      why ? why : std::strerror(error_number ? error_number : EIO));
         ++state.files_failed;
         return false;

@@ -26,35 +26,18 @@ void put_text(output_block& block, const code_page* page, std::string_view text)
     output_done(block, at);
 }
 
-// Rewrites the shown text [from, end) in caret notation at `from` (with room
-// for twice its size) and returns its new end. `scratch` holds it meanwhile.
-char* put_carets(char* from, char* end, std::vector<char>& scratch) {
-    scratch.assign(from, end);
-    const char* p = scratch.data();
-    const char* const stop = p + scratch.size();
-    char* at = from;
-    while (p != stop) {
-        copy_plain<terminal_control>(p, stop, at);
-        if (p == stop) {
-            break;
-        }
-        const auto c = static_cast<unsigned char>(*p++);
-        at = put_shown_control(c, p, stop, at);
-    }
-    return at;
-}
-
 // Writes "\n", the text as the code page shows it with its control
 // characters in caret notation, and "\n".
 void put_text_for_terminal(output_block& block, const code_page* page, std::string_view text,
                            std::vector<char>& scratch) {
-    // copy_plain may write 16 bytes past what it copies.
-    char* at = output_room(block, 2 + 2 * decoded_room(page, text.size()) + 16);
+    const shown_form form = page ? shown_form::utf8 : shown_form::stored;
+    char* at = output_room(block, 2 + terminal_room(form, decoded_room(page, text.size())));
     *at++ = '\n';
     char* const shown = at;
     at = decode_text(page, text, at);
-    if (find_special<terminal_control>(shown, at) != at) {
-        at = put_carets(shown, at, scratch);
+    if (needs_terminal_form(shown, at, form)) {
+        scratch.assign(shown, at);
+        at = put_terminal_text(scratch.data(), scratch.data() + scratch.size(), form, shown);
     }
     *at++ = '\n';
     output_done(block, at);
@@ -101,6 +84,20 @@ const char* closing_message(card_file_result result) {
     return "\nError reading file.\n";
 }
 
+// Writes the first bytes of a file that is not a card file, in caret
+// notation for a terminal; needs no memory.
+void put_signature(std::FILE* out, std::string_view signature, bool caret) {
+    if (!caret) {
+        std::fwrite(signature.data(), 1, signature.size(), out);
+        return;
+    }
+    for (const char c : signature) {
+        char shown[terminal_room(shown_form::stored, 1)];
+        const char* const end = put_terminal_text(&c, &c + 1, shown_form::stored, shown);
+        std::fwrite(shown, 1, static_cast<std::size_t>(end - shown), out);
+    }
+}
+
 }  // namespace
 
 // The banner, the header line and the closing message are written straight
@@ -110,11 +107,15 @@ void listing_writer::begin(const file_start& file) {
     flush_output(block);
     page = code_page_of(file.encoding);
     std::fputs("\nWindows Card File ", block.out);
-    std::fputs(file.path, block.out);
+    if (caret) {
+        print_name(block.out, file.path);
+    } else {
+        std::fputs(file.path, block.out);
+    }
     if (file.result == CARD_FILE_BAD_SIGNATURE) {
         // Only the bytes the file supplied: a short file shows fewer than three.
         std::fputs("\n\nThe signature is not supported: ", block.out);
-        std::fwrite(file.header.signature.data(), 1, file.header.signature.size(), block.out);
+        put_signature(block.out, file.header.signature, caret);
     } else if (file.result == CARD_FILE_OK) {
         std::fprintf(block.out, "\n\n%s card file, total cards: %i\n",
                      file.header.variant == VARIANT_RRG ? "RRG" : "MGC", file.header.count);

@@ -19,10 +19,13 @@ struct listing_writer final : card_writer {
 
     output_block block;
     const code_page* page = nullptr;
-    // Show the control characters of titles and texts in caret notation
-    // (for a terminal, which a card must not drive): every one but TAB, LF
-    // and the CR of a CR LF pair, as "^[" for ESC, "^M" for a lone CR, "^?"
-    // for DEL.
+    // For a terminal, which neither a card nor a file's name may drive: the
+    // control characters of titles and texts in caret notation (every one
+    // but TAB, LF and the CR of a CR LF pair, as "^[" for ESC, "^M" for a
+    // lone CR, "^?" for DEL), and their C1 controls as "M-^[" (the bytes
+    // 0x80 to 0x9F of texts as stored, the characters U+0080 to U+009F of
+    // texts decoded); the banner's path and the first bytes of a file that
+    // is not a card file likewise.
     bool caret = false;
     std::vector<char> scratch{};  // a text with control characters, before it is shown
 };

@@ -18,10 +18,34 @@ using html_like =
     any_of<terminal_control, byte_is<'&'>, byte_is<'<'>, byte_is<'>'>, byte_is<'"'>, byte_is<'\''>>;
 using phone_like = any_of<byte_range<'0', '9'>, byte_is<'+'>, byte_is<'('>>;
 
+// mark_bytes on `text` (marking terminal controls in the same pass): the
+// marks lead from each byte to the next of `Test` (the first at `expected`).
+template <typename Test>
+void check_marks(const std::string& text, std::size_t expected) {
+    byte_marks marks, controls;
+    mark_bytes<Test, terminal_control>(text, marks, controls);
+    ASSERT_EQ(marks.size(), (text.size() + 63) / 64);
+    const marked_bytes cursor{marks.data(), text.size()};
+    std::size_t next = expected;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i > next) {
+            next = i;
+            while (next < text.size() && !Test::byte(static_cast<unsigned char>(text[next]))) {
+                ++next;
+            }
+        }
+        ASSERT_EQ(cursor.next(i), next) << "from " << i << " of " << text.size();
+        if (i < text.size()) {
+            const bool control = terminal_control::byte(static_cast<unsigned char>(text[i]));
+            ASSERT_EQ(controls[i / 64] >> (i % 64) & 1, control ? 1u : 0u) << i;
+        }
+    }
+}
+
 // Each byte value alone, and every text of `filler` with one byte `b` at
 // `at` (and a second at the end), for lengths up to 201: find_special,
-// copy_plain, and mark_bytes (marking a second class in the same pass).
-template <typename Test>
+// copy_plain, and (for classes of ASCII bytes) mark_bytes.
+template <typename Test, bool Marked = true>
 void check_class(char filler) {
     for (unsigned b = 0; b < 256; ++b) {
         for (std::size_t size = 1; size <= 200; size += 13) {
@@ -43,25 +67,9 @@ void check_class(char filler) {
                 copy_plain<Test>(p, end, out);
                 ASSERT_EQ(p - text.data(), static_cast<std::ptrdiff_t>(expected));
                 ASSERT_EQ(std::string(copy.data(), out), text.substr(0, expected));
-                byte_marks marks, controls;
-                mark_bytes<Test, terminal_control>(text, marks, controls);
-                ASSERT_EQ(marks.size(), (text.size() + 63) / 64);
-                const marked_bytes cursor{marks.data(), text.size()};
-                std::size_t next = expected;
-                for (std::size_t i = 0; i <= text.size(); ++i) {
-                    if (i > next) {
-                        next = i;
-                        while (next < text.size() &&
-                               !Test::byte(static_cast<unsigned char>(text[next]))) {
-                            ++next;
-                        }
-                    }
-                    ASSERT_EQ(cursor.next(i), next) << "byte " << b << " from " << i;
-                    if (i < text.size()) {
-                        const bool control =
-                            terminal_control::byte(static_cast<unsigned char>(text[i]));
-                        ASSERT_EQ(controls[i / 64] >> (i % 64) & 1, control ? 1u : 0u) << i;
-                    }
+                if constexpr (Marked) {
+                    check_marks<Test>(text, expected);
+                    ASSERT_FALSE(testing::Test::HasFatalFailure()) << "byte " << b;
                 }
             }
         }
@@ -74,12 +82,15 @@ TEST(ByteScanner, FindsWhatEachByteTestFinds) {
     check_class<phone_like>('.');
     check_class<byte_is<'"'>>('\xD0');  // the lead byte of Cyrillic in UTF-8
     check_class<c0_control>('\x7F');
+    check_class<c1_byte, false>('\xA0');                            // the byte above the class
+    check_class<any_of<terminal_control, c1_byte>, false>('\xD0');  // a terminal's stored text
 }
 
 TEST(ByteScanner, ClassesAreTheBytesTheySay) {
     for (unsigned b = 0; b < 256; ++b) {
         EXPECT_EQ(c0_control::byte(static_cast<unsigned char>(b)), b < 0x20) << b;
         EXPECT_EQ(terminal_control::byte(static_cast<unsigned char>(b)), b < 0x20 || b == 0x7F);
+        EXPECT_EQ(c1_byte::byte(static_cast<unsigned char>(b)), b >= 0x80 && b <= 0x9F);
         EXPECT_EQ(phone_like::byte(static_cast<unsigned char>(b)),
                   (b >= '0' && b <= '9') || b == '+' || b == '(');
     }
