@@ -53,7 +53,7 @@ constexpr std::string_view PAGE_STYLE =
     "img.placed{object-fit:contain}"
     ".face>img,.face>.box{margin-bottom:.4rem}"
     ".box{border:1px dashed #777;box-sizing:border-box;display:flex;align-items:flex-end;"
-    "justify-content:flex-end;color:#555;font-size:.7rem;"
+    "justify-content:flex-end;overflow:hidden;color:#555;font-size:.7rem;"
     "background:repeating-linear-gradient(45deg,#f4f4f1 0 6px,#e8e8e3 6px 12px)}"
     ".box:not(.placed){width:10rem;height:4.5rem}"
     ".box span{padding:0 .25rem;background:#fffef9cc}"
